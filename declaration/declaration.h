@@ -1,0 +1,78 @@
+// Read-only access to a declaration XML export. Children of a node are its
+// element children and its text and CDATA children that are not white space
+// alone, in document order; comments and processing instructions are not.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sbrep {
+
+namespace dom {
+class Document;
+class Node;
+}  // namespace dom
+
+class DeclarationNode {
+ public:
+  DeclarationNode() = default;
+  explicit DeclarationNode(std::shared_ptr<const dom::Node> node);
+
+  const dom::Node& node() const { return *node_; }
+  // The children, walked once on first use.
+  const std::vector<std::shared_ptr<const dom::Node>>& children() const;
+
+ private:
+  std::shared_ptr<const dom::Node> node_;
+  mutable std::shared_ptr<std::vector<std::shared_ptr<const dom::Node>>> children_;
+};
+
+class DeclarationDocument {
+ public:
+  DeclarationDocument() = default;
+  explicit DeclarationDocument(std::shared_ptr<dom::Document> document);
+  bool is_open() const { return document_ != nullptr; }
+  const dom::Document& document() const { return *document_; }
+  void Close() { document_.reset(); }
+
+ private:
+  std::shared_ptr<dom::Document> document_;
+};
+
+// Reads the file (sharing read and write), guards its prolog and parses it.
+// Throws an Error: Fault::kExport for a malformed or oversized export,
+// Fault::kMachine when the file cannot be read or no parser can be had.
+DeclarationDocument LoadDeclaration(const std::string& path);
+
+// The largest export LoadDeclaration reads.
+constexpr std::uint64_t kMaxDeclarationBytes = 1ull << 30;
+
+std::string RootName(const DeclarationDocument& document);
+DeclarationNode Root(const DeclarationDocument& document);
+
+// The first child element named exactly `name`, prefix included.
+std::optional<DeclarationNode> FindChild(const DeclarationNode& node, std::string_view name);
+bool HasChildren(const DeclarationNode& node);
+std::size_t ChildCount(const DeclarationNode& node);
+// Throws an Error (Fault::kExport) for a position not below ChildCount.
+DeclarationNode ChildAt(const DeclarationNode& node, std::size_t position);
+// The name of an element child, empty for text.
+std::string NodeName(const DeclarationNode& node);
+
+// The data of the text and CDATA descendants, with space, tab, CR and LF
+// removed at both ends. Empty for an element without children.
+std::string NodeText(const DeclarationNode& node);
+// NodeText of the first child element named `name`; empty when there is none.
+std::string ChildText(const DeclarationNode& node, std::string_view name);
+
+// GBK bytes of a UTF-8 text; nothing when a character has no GBK form.
+std::optional<std::string> ToGbk(std::string_view text);
+
+void CloseDeclaration(DeclarationDocument& document);
+
+}  // namespace sbrep

@@ -1,0 +1,45 @@
+/* sbrep: carries the figures of an accounting XML export into the table files
+ * of an installed tax-filing client. One function; see README.md. */
+#ifndef SBREP_H
+#define SBREP_H
+
+#include <stdint.h>
+
+#ifdef _WIN32
+#define SBREP_CALL __stdcall
+#ifdef SBREP_BUILDING
+#define SBREP_API
+#else
+#define SBREP_API __declspec(dllimport)
+#endif
+#else
+#define SBREP_CALL
+#ifdef SBREP_BUILDING
+#define SBREP_API __attribute__((visibility("default")))
+#else
+#define SBREP_API
+#endif
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The tables a call can fill. Any other kind does nothing and returns 0. */
+#define SBREP_BALANCE_SHEET 1    /* TABLE08.dat */
+#define SBREP_INCOME_STATEMENT 2 /* TABLE09.dat */
+#define SBREP_VAT_SCHEDULE_ONE 3 /* TABLE02.dat */
+
+/* The message buffer must hold at least this many bytes. */
+#define SBREP_MESSAGE_CAPACITY 32
+
+/* Transfers one table of the export at xml_path (ANSI code page) into the
+ * filing client's table file. Returns 0 on success. Returns -1 on failure and
+ * copies a GBK message and one NUL into message, unless message is NULL. */
+SBREP_API int32_t SBREP_CALL SetSBRepData(const char* xml_path, int32_t table_kind, char* message);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
