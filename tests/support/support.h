@@ -59,7 +59,7 @@ class RegistryValue {
   void KeyOnly();
   // No key at all.
   void Remove();
-  // Windows 64-bit only: the value in one registry view alone.
+  // Windows 64-bit only: the value in one registry view, the other left as it is.
   void SetStringInView(const std::string& utf8, bool view32);
   static bool HasViews();
 

@@ -78,7 +78,6 @@ void RegistryValue::Remove() {
 }
 
 void RegistryValue::SetStringInView(const std::string& utf8, bool view32) {
-  Remove();
   PutString(REG_SZ, utf8, view32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
 }
 

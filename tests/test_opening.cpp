@@ -1,0 +1,119 @@
+// The checks every writer runs before it opens a file: their order, their
+// messages, and what counts as a folder or a file.
+#include <gtest/gtest.h>
+
+#include "export/error.h"
+#include "filingclient/filing_client.h"
+#include "support/support.h"
+
+namespace sbrep {
+namespace {
+
+using testing::FilingClient;
+using testing::ScratchFolder;
+
+// The message of the check that fails, or kEmpty when all pass.
+Message FirstFailure(TableKind kind, const std::string& xml_path) {
+  try {
+    RunOpeningSequence(kind, xml_path);
+  } catch (const Error& e) {
+    EXPECT_EQ(e.fault(), Fault::kInstall);
+    return e.message();
+  }
+  return Message::kEmpty;
+}
+
+class OpeningSequence : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    export_path_ = client_.scratch().Join("export.xml");
+    testing::WriteBytes(export_path_, "<DZSBB/>");
+    for (const char* name : {"TABLE08.dat", "TABLE09.dat", "TABLE02.dat"}) {
+      client_.PutTable(name, "x\r\n");
+    }
+  }
+
+  FilingClient client_;
+  std::string export_path_;
+};
+
+TEST_F(OpeningSequence, PassesWithEverythingInPlace) {
+  for (TableKind kind :
+       {TableKind::kBalanceSheet, TableKind::kIncomeStatement, TableKind::kVatScheduleOne}) {
+    const OpeningPaths paths = RunOpeningSequence(kind, export_path_);
+    EXPECT_EQ(paths.table_path,
+              client_.folder() + "\\Dexlan\\ICDAT\\" + std::string(TableFileName(kind)));
+    EXPECT_EQ(paths.xml_path, export_path_);
+  }
+}
+
+TEST_F(OpeningSequence, EachCheckHasItsMessageAndTheEarliestWins) {
+  client_.registry().Remove();
+  EXPECT_EQ(FirstFailure(TableKind::kBalanceSheet, "missing.xml"), Message::kNotInstalled);
+  client_.registry().SetString("   ");
+  EXPECT_EQ(FirstFailure(TableKind::kBalanceSheet, export_path_), Message::kNotInstalled);
+
+  client_.registry().SetString(client_.scratch().Join("elsewhere"));
+  EXPECT_EQ(FirstFailure(TableKind::kIncomeStatement, "missing.xml"),
+            Message::kInstallFolderMissing)
+      << "neither the folder nor the export exists: the folder check comes first";
+  client_.registry().SetString(export_path_);
+  EXPECT_EQ(FirstFailure(TableKind::kIncomeStatement, export_path_), Message::kInstallFolderMissing)
+      << "a file is not a folder";
+  client_.registry().SetString(client_.folder() + ";" + client_.folder());
+  EXPECT_EQ(FirstFailure(TableKind::kIncomeStatement, export_path_), Message::kInstallFolderMissing)
+      << "a list of folders is one folder name";
+  client_.registry().SetString(" " + client_.folder());
+  EXPECT_EQ(FirstFailure(TableKind::kIncomeStatement, export_path_), Message::kInstallFolderMissing)
+      << "the leading blank is part of the name";
+
+  client_.registry().SetString(client_.folder());
+  EXPECT_EQ(FirstFailure(TableKind::kVatScheduleOne, "missing.xml"), Message::kExportMissing);
+  EXPECT_EQ(FirstFailure(TableKind::kVatScheduleOne, ""), Message::kExportMissing);
+  EXPECT_EQ(FirstFailure(TableKind::kVatScheduleOne, client_.folder()), Message::kExportMissing)
+      << "a folder is not an export";
+  EXPECT_EQ(FirstFailure(TableKind::kVatScheduleOne, " " + export_path_), Message::kExportMissing)
+      << "the export's path is taken with its blanks";
+}
+
+TEST_F(OpeningSequence, AMissingTableNamesTheSelectedKind) {
+  struct Case {
+    TableKind kind;
+    Message message;
+  };
+  const TableKind kinds[] = {TableKind::kBalanceSheet, TableKind::kIncomeStatement,
+                             TableKind::kVatScheduleOne};
+  for (const Case& c : {Case{TableKind::kBalanceSheet, Message::kBalanceSheetMissing},
+                        Case{TableKind::kIncomeStatement, Message::kIncomeStatementMissing},
+                        Case{TableKind::kVatScheduleOne, Message::kVatScheduleOneMissing}}) {
+    FilingClient client;
+    // The other kinds' tables are there; they play no part.
+    for (TableKind other : kinds) {
+      if (other != c.kind) client.PutTable(std::string(TableFileName(other)), "x\r\n");
+    }
+    EXPECT_EQ(FirstFailure(c.kind, export_path_), c.message);
+    testing::MakeFolder(client.TablePath(std::string(TableFileName(c.kind))));
+    EXPECT_EQ(FirstFailure(c.kind, export_path_), c.message) << "a folder is not a table file";
+  }
+  ScratchFolder bare;
+  client_.registry().SetString(bare.path());
+  EXPECT_EQ(FirstFailure(TableKind::kIncomeStatement, export_path_),
+            Message::kIncomeStatementMissing)
+      << "an install without Dexlan\\ICDAT";
+}
+
+TEST_F(OpeningSequence, ATrailingSeparatorIsKeptInTheTablePath) {
+  client_.registry().SetString(client_.folder() + "\\");
+  const OpeningPaths paths = RunOpeningSequence(TableKind::kVatScheduleOne, export_path_);
+  EXPECT_EQ(paths.table_path, client_.folder() + "\\\\Dexlan\\ICDAT\\TABLE02.dat");
+}
+
+TEST_F(OpeningSequence, AGivenClientFolderStandsInForTheRegistry) {
+  client_.registry().Remove();
+  const OpeningPaths paths =
+      RunOpeningSequence(TableKind::kBalanceSheet, export_path_, client_.folder());
+  EXPECT_EQ(paths.table_path, client_.folder() + "\\Dexlan\\ICDAT\\TABLE08.dat");
+}
+
+}  // namespace
+}  // namespace sbrep
