@@ -12,8 +12,8 @@ constexpr UINT kGbk = 936;
 
 std::optional<std::wstring> StrictWiden(std::string_view bytes, UINT code_page) {
   const int length = static_cast<int>(bytes.size());
-  const int n = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), length,
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr, 0);
   if (n <= 0) return std::nullopt;
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), length, wide.data(), n);

@@ -23,6 +23,8 @@ class DeclarationNode {
   DeclarationNode() = default;
   explicit DeclarationNode(std::shared_ptr<const dom::Node> node);
 
+  // A default node refers to nothing; the functions below treat it as empty.
+  bool is_null() const { return node_ == nullptr; }
   const dom::Node& node() const { return *node_; }
   // The children, walked once on first use.
   const std::vector<std::shared_ptr<const dom::Node>>& children() const;

@@ -1,0 +1,168 @@
+#include "declaration/prolog.h"
+
+#include <gtest/gtest.h>
+
+#include "export/error.h"
+
+namespace sbrep {
+namespace {
+
+const char kDecl[] = "<?xml version=\"1.0\"?>\n";
+const char kBody[] = "<DZSBB><MC>1</MC></DZSBB>";
+
+std::string Blanks(std::size_t n) { return std::string(n, ' '); }
+
+// ASCII text as UTF-16 code units.
+std::string Utf16(const std::string& ascii, bool little_endian, bool mark) {
+  std::string out;
+  auto put = [&](unsigned unit) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    out += little_endian ? std::string{low, high} : std::string{high, low};
+  };
+  if (mark) put(0xFEFF);
+  for (const char c : ascii) put(static_cast<unsigned char>(c));
+  return out;
+}
+
+TEST(Prolog, BlanksTheDoctypeAndNothingElse) {
+  struct Case {
+    const char* name;
+    std::string in;
+    std::string out;
+  };
+  const std::string doctype_subset =
+      "<!DOCTYPE DZSBB [\n"
+      "  <!-- ]> in a comment -->\n"
+      "  <?pi ]> in a processing instruction?>\n"
+      "  <!ENTITY a \"]>\">\n"
+      "  <!ENTITY b ']>'>\n"
+      "]>";
+  std::string subset_blanked;
+  for (const char c : doctype_subset) subset_blanked += c == '\n' ? '\n' : ' ';
+  const Case cases[] = {
+      {"no DOCTYPE", std::string(kDecl) + kBody, std::string(kDecl) + kBody},
+      {"no declaration", "<!DOCTYPE DZSBB>" + std::string(kBody), Blanks(16) + kBody},
+      {"plain", std::string(kDecl) + "<!DOCTYPE DZSBB>\n" + kBody,
+       std::string(kDecl) + Blanks(16) + "\n" + kBody},
+      {"system literal with '>'",
+       std::string(kDecl) + "<!DOCTYPE DZSBB SYSTEM \"a>b.dtd\">" + kBody,
+       std::string(kDecl) + Blanks(33) + kBody},
+      {"public literals", "<!DOCTYPE DZSBB PUBLIC '-//x//y' \"z.dtd\">" + std::string(kBody),
+       Blanks(41) + kBody},
+      {"internal subset, lines kept", std::string(kDecl) + doctype_subset + "\n" + kBody,
+       std::string(kDecl) + subset_blanked + "\n" + kBody},
+      {"after comments and PIs",
+       std::string(kDecl) + "<!-- <!DOCTYPE x> -->\n<?pi <!DOCTYPE y>?>\n<!DOCTYPE DZSBB>" + kBody,
+       std::string(kDecl) + "<!-- <!DOCTYPE x> -->\n<?pi <!DOCTYPE y>?>\n" + Blanks(16) + kBody},
+      {"CR LF breaks", "<!DOCTYPE DZSBB [\r\n]>\r\n" + std::string(kBody),
+       Blanks(17) + "\r\n  \r\n" + kBody},
+      {"inside the content", std::string(kBody) + "<![CDATA[<!DOCTYPE x>]]>",
+       std::string(kBody) + "<![CDATA[<!DOCTYPE x>]]>"},
+      {"UTF-8 mark", "\xEF\xBB\xBF<!DOCTYPE DZSBB>" + std::string(kBody),
+       "\xEF\xBB\xBF" + Blanks(16) + kBody},
+      {"GBK text in the subset", "<!DOCTYPE D [<!ENTITY e \"\xD6\xD0]>\">]>" + std::string(kBody),
+       Blanks(33) + kBody},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = c.in;
+    NeutraliseProlog(bytes);
+    EXPECT_EQ(bytes, c.out);
+  }
+}
+
+TEST(Prolog, ReadsUtf16InEitherOrder) {
+  const std::string in = std::string(kDecl) + "<!DOCTYPE DZSBB [<!ENTITY e 'x'>]>" + kBody;
+  const std::string out = std::string(kDecl) + Blanks(34) + kBody;
+  for (const bool little_endian : {true, false}) {
+    for (const bool mark : {true, false}) {
+      SCOPED_TRACE(std::string(little_endian ? "LE" : "BE") + (mark ? " with mark" : ""));
+      std::string bytes = Utf16(in, little_endian, mark);
+      NeutraliseProlog(bytes);
+      EXPECT_EQ(bytes, Utf16(out, little_endian, mark));
+    }
+  }
+  std::string declared = Utf16("<?xml version='1.0' encoding='UTF-16'?><!DOCTYPE D>", true, true);
+  NeutraliseProlog(declared);
+  EXPECT_EQ(declared, Utf16("<?xml version='1.0' encoding='UTF-16'?>" + Blanks(12), true, true));
+}
+
+TEST(Prolog, ReadsGb2312AsGbk) {
+  struct Case {
+    std::string in;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"<?xml version=\"1.0\" encoding=\"GB2312\"?>",
+       "<?xml version=\"1.0\" encoding=\"GBK\"   ?>"},
+      {"<?xml version='1.0' encoding='gb2312' standalone='yes'?>",
+       "<?xml version='1.0' encoding='GBK'    standalone='yes'?>"},
+      {"<?xml version=\"1.0\" encoding = \"Gb_2312\"?>",
+       "<?xml version=\"1.0\" encoding = \"GBK\"    ?>"},
+      {"<?xml version=\"1.0\" encoding=\"GBK\"?>", "<?xml version=\"1.0\" encoding=\"GBK\"?>"},
+      {"<?xml version=\"1.0\" encoding=\"GB18030\"?>",
+       "<?xml version=\"1.0\" encoding=\"GB18030\"?>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in);
+    std::string bytes = c.in + "\n" + kBody;
+    NeutraliseProlog(bytes);
+    EXPECT_EQ(bytes, c.out + "\n" + kBody);
+  }
+}
+
+TEST(Prolog, RefusesWhatItCannotRead) {
+  const std::string utf32_decl = "<?xml version='1.0'?>";
+  std::string utf32le;
+  std::string utf32be;
+  for (const char c : utf32_decl) {
+    utf32le += std::string{c, '\0', '\0', '\0'};
+    utf32be += std::string{'\0', '\0', '\0', c};
+  }
+  struct Case {
+    const char* name;
+    std::string in;
+  };
+  const Case cases[] = {
+      {"UTF-32LE", utf32le},
+      {"UTF-32BE", utf32be},
+      {"UTF-32LE mark", std::string("\xFF\xFE\0\0", 4) + utf32le},
+      {"UTF-32BE mark", std::string("\0\0\xFE\xFF", 4) + utf32be},
+      {"UCS-4 2143", std::string("\0\0<\0", 4) + "x"},
+      {"UCS-4 3412", std::string("\0<\0\0", 4) + "x"},
+      {"EBCDIC", "\x4C\x6F\xA7\x94\x93\x40"},
+      {"UTF-7 declared", "<?xml version='1.0' encoding='UTF-7'?><a/>"},
+      {"EBCDIC declared", "<?xml version='1.0' encoding='IBM037'?><a/>"},
+      {"UTF-16 declared in 8 bits", "<?xml version='1.0' encoding='UTF-16'?><a/>"},
+      {"UTF-8 declared in 16 bits",
+       Utf16("<?xml version='1.0' encoding='UTF-8'?><a/>", true, true)},
+      {"unclosed DOCTYPE", "<!DOCTYPE DZSBB [<!ENTITY e 'x'>" + std::string(kBody)},
+      {"unclosed literal", "<!DOCTYPE DZSBB SYSTEM \"x.dtd>" + std::string(kBody)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = c.in;
+    try {
+      NeutraliseProlog(bytes);
+      ADD_FAILURE() << "accepted";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.fault(), Fault::kExport);
+      EXPECT_FALSE(error.detail().empty());
+    }
+  }
+}
+
+TEST(Prolog, LeavesBrokenPrologsToTheParser) {
+  // Nothing here can hide a DOCTYPE from the parser; it fails on its own.
+  for (const std::string& in : {std::string(), std::string("<"), std::string("<?xml version='1.0'"),
+                                std::string("<!-- open"), std::string("  <?pi")}) {
+    SCOPED_TRACE(in);
+    std::string bytes = in;
+    NeutraliseProlog(bytes);
+    EXPECT_EQ(bytes, in);
+  }
+}
+
+}  // namespace
+}  // namespace sbrep
