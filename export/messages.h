@@ -6,15 +6,15 @@
 namespace sbrep {
 
 enum class Message {
-  kEmpty,                 // nothing stored yet
-  kNotInstalled,          // no install folder registered
-  kInstallFolderMissing,  // the registered folder does not exist
-  kBalanceSheetMissing,   // TABLE08.dat missing
-  kIncomeStatementMissing,// TABLE09.dat missing
-  kVatScheduleOneMissing, // TABLE02.dat missing
-  kExportMissing,         // the XML file does not exist
-  kXmlParseError,         // the export's content is at fault
-  kProcessingFailed,      // the catch-all
+  kEmpty,                   // nothing stored yet
+  kNotInstalled,            // no install folder registered
+  kInstallFolderMissing,    // the registered folder does not exist
+  kBalanceSheetMissing,     // TABLE08.dat missing
+  kIncomeStatementMissing,  // TABLE09.dat missing
+  kVatScheduleOneMissing,   // TABLE02.dat missing
+  kExportMissing,           // the XML file does not exist
+  kXmlParseError,           // the export's content is at fault
+  kProcessingFailed,        // the catch-all
 };
 
 // The GBK bytes of a message, without a terminating NUL.

@@ -7,7 +7,7 @@
 #include "tables/writers.h"
 
 extern "C" int32_t SBREP_CALL SetSBRepData(const char* xml_path, int32_t table_kind,
-                                            char* message) {
+                                           char* message) {
   int result = 0;
   try {
     switch (table_kind) {

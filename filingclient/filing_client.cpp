@@ -7,7 +7,8 @@
 namespace sbrep {
 namespace {
 
-constexpr const char kClientKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\dexlan.exe";
+constexpr const char kClientKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\dexlan.exe";
 
 [[noreturn]] void Fail(Message message, const std::string& detail) {
   throw Error(message, Fault::kInstall, detail);

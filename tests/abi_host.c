@@ -21,12 +21,24 @@ static void Check(int ok, const char* what) {
   }
 }
 
-/* Calls fn and reports how far the stack pointer moved across the call. */
+#if defined(__i386__)
+/* The arguments stand in globals, so the pushes below address them
+ * absolutely and not relative to the stack pointer they move. */
+static const char* g_path;
+static int32_t g_kind;
+static char* g_buffer;
+#endif
+
+/* Calls fn and reports how far the stack pointer moved across the call: a
+ * stdcall callee pops its own 12 bytes, so the answer must be 0. */
 static int32_t Call(SetSBRepDataFn fn, const char* path, int32_t kind, char* buffer, long* moved) {
 #if defined(__i386__)
   int32_t result;
   long before;
   long after;
+  g_path = path;
+  g_kind = kind;
+  g_buffer = buffer;
   __asm__ volatile(
       "movl %%esp, %1\n\t"
       "pushl %6\n\t"
@@ -36,7 +48,7 @@ static int32_t Call(SetSBRepDataFn fn, const char* path, int32_t kind, char* buf
       "movl %%esp, %2\n\t"
       "movl %1, %%esp\n\t"
       : "=a"(result), "=&S"(before), "=&D"(after)
-      : "r"(fn), "r"(path), "r"(kind), "r"(buffer)
+      : "b"(fn), "m"(g_path), "m"(g_kind), "m"(g_buffer)
       : "ecx", "edx", "memory", "cc");
   *moved = after - before;
   return result;

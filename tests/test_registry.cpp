@@ -40,7 +40,7 @@ TEST(ReadFilingClientPath, DoesNotExpandEnvironmentReferences) {
 }
 
 TEST(ReadFilingClientPath, ReadsTheThirtyTwoBitViewFirst) {
-  if (!RegistryValue::HasViews()) GTEST_SKIP() << "one registry view on this platform";
+  if (!RegistryValue::HasViews()) GTEST_SKIP() << "the key has one view here";
   RegistryValue value;
   value.SetStringInView("C:\\From64", false);
   EXPECT_EQ(ReadFilingClientPath(), "C:\\From64") << "only the 64-bit view holds it";

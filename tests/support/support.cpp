@@ -27,10 +27,10 @@ std::string Str(const std::filesystem::path& path) {
 
 ScratchFolder::ScratchFolder() {
   static std::atomic<unsigned> counter{0};
-  std::mt19937_64 random(static_cast<std::uint64_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count()));
-  const auto name = "sbrep-test-" + std::to_string(random() % 1000000000u) + "-" +
-                    std::to_string(counter++);
+  std::mt19937_64 random(
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  const auto name =
+      "sbrep-test-" + std::to_string(random() % 1000000000u) + "-" + std::to_string(counter++);
   const auto path = std::filesystem::temp_directory_path() / name;
   std::filesystem::create_directories(path);
   path_ = Str(path);
@@ -74,9 +74,9 @@ void MakeFolder(const std::string& path) { std::filesystem::create_directories(U
 void MakeReadOnly(const std::string& path, bool read_only) {
   using std::filesystem::perms;
   const auto write = perms::owner_write | perms::group_write | perms::others_write;
-  std::filesystem::permissions(U8(path), write,
-                               read_only ? std::filesystem::perm_options::remove
-                                         : std::filesystem::perm_options::add);
+  std::filesystem::permissions(
+      U8(path), write,
+      read_only ? std::filesystem::perm_options::remove : std::filesystem::perm_options::add);
 }
 
 std::string ListFolder(const std::string& path) {

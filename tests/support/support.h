@@ -86,7 +86,7 @@ class FilingClient {
 // Runs SetSBRepData with a 64-byte buffer pre-filled with 0xCC.
 struct CallResult {
   int result = 0;
-  std::string buffer;  // all 64 bytes
+  std::string buffer;           // all 64 bytes
   std::string message() const;  // the bytes before the first NUL
   bool untouched() const;       // every byte still 0xCC
 };

@@ -9,14 +9,15 @@
 namespace sbrep::testing {
 namespace {
 
-constexpr const wchar_t kKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\dexlan.exe";
+constexpr const wchar_t kKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\dexlan.exe";
 
 void DeleteIn(REGSAM view) { RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kKey, view, 0); }
 
 void Put(DWORD type, const void* data, DWORD size, REGSAM view) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS | view,
-                            nullptr, &key, nullptr),
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                            &key, nullptr),
             ERROR_SUCCESS);
   if (data != nullptr) {
     ASSERT_EQ(RegSetValueExW(key, L"Path", 0, type, static_cast<const BYTE*>(data), size),
@@ -40,8 +41,8 @@ std::string DataRoot() {
 std::string CallerPath(const std::string& utf8) {
   const std::wstring wide = win32::Widen(utf8);
   if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                    nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
   std::string ansi(static_cast<std::size_t>(n), '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), n,
                       nullptr, nullptr);
@@ -81,6 +82,24 @@ void RegistryValue::SetStringInView(const std::string& utf8, bool view32) {
   PutString(REG_SZ, utf8, view32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
 }
 
-bool RegistryValue::HasViews() { return sizeof(void*) == 8; }
+// Whether the key has two views that hold values apart. Wine shares this
+// key between them, as it shares App Paths; Windows keeps them apart.
+bool RegistryValue::HasViews() {
+  if (sizeof(void*) != 8) return false;
+  RegistryValue probe;
+  probe.SetStringInView("64", false);
+  probe.SetStringInView("32", true);
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  wchar_t data[8] = {};
+  DWORD size = sizeof data - sizeof(wchar_t);
+  const LONG rc =
+      RegQueryValueExW(key, L"Path", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS && std::wstring(data) == L"64";
+}
 
 }  // namespace sbrep::testing
