@@ -26,9 +26,9 @@ struct Outcome {
 };
 
 enum class OpenMode {
-  kRead,           // existing file, read access, sharing read, write and delete
-  kReadWrite,      // existing file, read and write access, sharing read and write
-  kCreateNew,      // create or truncate, write access, no sharing
+  kRead,       // existing file, read access, sharing read, write and delete
+  kReadWrite,  // existing file, read and write access, sharing read and write
+  kCreateNew,  // create or truncate, write access, no sharing
 };
 
 using Handle = std::intptr_t;
@@ -36,9 +36,9 @@ using Handle = std::intptr_t;
 struct Attributes {
   bool exists = false;
   bool directory = false;
-  bool read_only = false;     // read-only attribute, or no write permission
+  bool read_only = false;  // read-only attribute, or no write permission
   std::uint64_t size = 0;
-  std::uint32_t native = 0;   // Windows attributes or POSIX mode bits
+  std::uint32_t native = 0;  // Windows attributes or POSIX mode bits
 };
 
 // The system calls, one entry each.

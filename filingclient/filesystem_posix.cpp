@@ -52,7 +52,9 @@ Outcome Stat(const std::string& path, Attributes* out) {
   }
   out->exists = true;
   out->directory = S_ISDIR(info.st_mode);
-  out->read_only = ::access(native.c_str(), W_OK) != 0;
+  // No write bit counts too: root may write anything, but a file without one
+  // was marked read-only on purpose.
+  out->read_only = (info.st_mode & 0222) == 0 || ::access(native.c_str(), W_OK) != 0;
   out->size = static_cast<std::uint64_t>(info.st_size);
   out->native = static_cast<std::uint32_t>(info.st_mode & 07777);
   return {};
@@ -167,8 +169,8 @@ void SleepMs(unsigned milliseconds) {
 }  // namespace
 
 const Ops& PlatformFileSystem() {
-  static const Ops ops = {Stat,    Open,   Read,          Write,      Seek,    Truncate, Flush,
-                          Close,   Replace, Remove,       SetAttributes, SyncFolder, SleepMs};
+  static const Ops ops = {Stat,  Open,    Read,   Write,         Seek,       Truncate, Flush,
+                          Close, Replace, Remove, SetAttributes, SyncFolder, SleepMs};
   return ops;
 }
 

@@ -63,8 +63,8 @@ Outcome Open(const std::string& path, OpenMode mode, Handle* out) {
       disposition = CREATE_ALWAYS;
       break;
   }
-  const HANDLE handle = CreateFileW(win32::Widen(path).c_str(), access, share, nullptr,
-                                    disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle = CreateFileW(win32::Widen(path).c_str(), access, share, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   *out = reinterpret_cast<Handle>(handle);
   return {};
@@ -130,9 +130,9 @@ Outcome Remove(const std::string& path) {
 
 Outcome SetAttributes(const std::string& path, std::uint32_t native) {
   // Only the attributes a program may set; FILE_ATTRIBUTE_NORMAL stands alone.
-  DWORD settable = native & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                             FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  DWORD settable =
+      native & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
   if (settable == 0) settable = FILE_ATTRIBUTE_NORMAL;
   if (!SetFileAttributesW(win32::Widen(path).c_str(), settable)) return LastError();
   return {};
@@ -148,8 +148,8 @@ void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
 }  // namespace
 
 const Ops& PlatformFileSystem() {
-  static const Ops ops = {Stat,    Open,   Read,          Write,      Seek,    Truncate, Flush,
-                          Close,   Replace, Remove,       SetAttributes, SyncFolder, SleepMs};
+  static const Ops ops = {Stat,  Open,    Read,   Write,         Seek,       Truncate, Flush,
+                          Close, Replace, Remove, SetAttributes, SyncFolder, SleepMs};
   return ops;
 }
 

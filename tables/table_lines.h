@@ -34,18 +34,21 @@ TableLines SplitTableLines(std::string_view bytes);
 // Every line followed by CR LF, nothing else.
 std::string JoinTableLines(const TableLines& lines);
 
-// `name` names the file in error details ("TABLE08.dat has 80 lines, 83 needed").
+// Reads the whole file; the detail of a failure names it ("cannot read
+// TABLE08.dat: access denied (5)").
 TableLines LoadTableLines(const std::string& path);
 // Crash-safe: a failure at any step leaves the file as it was.
 void SaveTableLines(const TableLines& lines, const std::string& path);
 
-// "L", the tag with at least two digits, ":", the row, then each field and ",".
+// "L", the tag with at least two digits, ":", the row, ",", then each field
+// followed by ",": tag 1, row 1 and two empty fields give "L01:1,,,".
 std::string FormatDataLine(int tag, int row, const std::vector<std::string>& fields);
 // "LD", one upper-case hexadecimal digit, ":,,,".
 std::string FormatMarkerLine(int digit);
 
 // Header lines 0..header-1, the body, then old lines trailer_begin..trailer_end-1.
-// `needed` lines must exist in the old list. Throws when the old list is short.
+// Throws when the old list is short; `file_name` names the file in the detail
+// ("TABLE08.dat has 80 lines, 83 needed").
 TableLines RebuildTable(const TableLines& old_lines, std::size_t header,
                         const std::vector<std::string>& body, std::size_t trailer_begin,
                         std::size_t trailer_end, std::string_view file_name);

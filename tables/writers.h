@@ -26,7 +26,7 @@ struct RowValues {
 // Kind 3: InvoiceTotals and what the walk over the invoices saw.
 struct VatTotals {
   std::array<std::array<double, 12>, 3> cells{};  // [kind][rate group * 3 + count|amount|tax]
-  std::size_t invoices = 0;  // records read
+  std::size_t invoices = 0;                       // records read
   std::size_t voided = 0;
   std::size_t counted = 0;   // added to a cell
   std::size_t ignored = 0;   // a rate outside 17, 13, 6 and 4
@@ -51,8 +51,8 @@ struct Preparation {
   OpeningPaths paths;
   TableLines old_lines;
   TableLines new_lines;
-  RowValues rows;   // kinds 1 and 2
-  VatTotals totals; // kind 3
+  RowValues rows;    // kinds 1 and 2
+  VatTotals totals;  // kind 3
 };
 
 // Throws an Error with the message and fault of the first failure.

@@ -1,0 +1,82 @@
+// The item walk and the rebuild that the balance sheet and the income
+// statement share.
+#include "tables/row_tables.h"
+
+#include "declaration/declaration.h"
+#include "export/error.h"
+#include "export/last_message.h"
+#include "tables/export_reading.h"
+
+namespace sbrep {
+namespace {
+
+constexpr std::string_view kRoot = "DZSBB";
+constexpr std::size_t kFirstValue = 2;
+constexpr std::size_t kSecondValue = 3;
+
+// The value goes into the line as it reads; only its code page changes.
+std::string ReadValue(const std::string& label, const DeclarationNode& item, std::size_t child) {
+  return GbkOrThrow(NodeText(ChildAt(item, child)), label + ", child " + std::to_string(child));
+}
+
+}  // namespace
+
+RowValues ReadRowTable(const RowTable& table, const std::string& xml_path) {
+  RowValues values;
+  values.rows = table.rows;
+  values.first.assign(table.rows + 1, std::string());
+  values.second.assign(table.rows + 1, std::string());
+
+  DeclarationDocument document = LoadDeclaration(xml_path);
+  if (table.store_message_on_load) StoreLastMessage(Message::kXmlParseError);
+
+  RequireRoot(document, kRoot);
+  const std::string section(table.section);
+  const std::string root_path(kRoot);
+  const DeclarationNode section_node = RequirePart(Root(document), root_path, section, false);
+  const std::string section_path = root_path + "/" + section;
+  RequirePart(section_node, section_path, section + "_JG", true);
+  RequirePart(section_node, section_path, section + "_BTXX", true);
+  const DeclarationNode list = RequirePart(section_node, section_path, section + "_MXXX", false);
+
+  // Items are matched to rows by position, so a surplus means the export
+  // does not fit the table; filing its first rows could file wrong figures.
+  values.items = ChildCount(list);
+  if (values.items > table.rows) {
+    ThrowExportError(std::string(table.title) + " has " + std::to_string(values.items) +
+                     " items, the table has " + std::to_string(table.rows) + " rows");
+  }
+  for (std::size_t k = 0; k < values.items; ++k) {
+    const DeclarationNode item = ChildAt(list, k);
+    const std::string label = ItemLabel("item", k, item, table.item_name);
+    const std::size_t children = ChildCount(item);
+    if (children <= kSecondValue) {
+      ThrowExportError(label + " has " + std::to_string(children) + " children, " +
+                       std::to_string(kSecondValue + 1) + " needed");
+    }
+    values.first[k + 1] = ReadValue(label, item, kFirstValue);
+    values.second[k + 1] = ReadValue(label, item, kSecondValue);
+  }
+  CloseDeclaration(document);
+  return values;
+}
+
+TableLines BuildRowTable(const RowTable& table, const TableLines& old_lines,
+                         const RowValues& values) {
+  std::vector<std::string> body;
+  body.reserve(table.rows + table.marker_count);
+  std::size_t marker = 0;
+  for (std::size_t r = 1; r <= table.rows; ++r) {
+    const int row = static_cast<int>(r);
+    body.push_back(
+        FormatDataLine(row + table.tag_offset, row, {values.first[r], values.second[r]}));
+    if (marker < table.marker_count && table.marker_rows[marker] == row) {
+      body.push_back(FormatMarkerLine((table.first_marker_digit + static_cast<int>(marker)) % 16));
+      ++marker;
+    }
+  }
+  return RebuildTable(old_lines, table.header, body, table.trailer_begin, table.trailer_end,
+                      table.file_name);
+}
+
+}  // namespace sbrep

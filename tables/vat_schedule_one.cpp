@@ -1,0 +1,150 @@
+// VAT schedule one, kind 3: invoices totalled by kind and rate into four
+// lines of TABLE02.dat, patched in place.
+#include <cmath>
+#include <optional>
+
+#include "declaration/declaration.h"
+#include "export/error.h"
+#include "tables/export_reading.h"
+#include "tables/numbers.h"
+#include "tables/writers.h"
+
+namespace sbrep {
+namespace {
+
+constexpr std::string_view kRoot = "SB_KPJK";
+constexpr std::string_view kList = "SB_KPJK_FPXX";
+constexpr std::string_view kInvoiceName = "SB_KPJK_FPMX";
+constexpr std::string_view kFileName = "TABLE02.dat";
+constexpr int kKinds = 3;
+
+// The first column of a rate's group (count, amount, tax), or nothing for a
+// rate the schedule does not total.
+std::optional<std::size_t> RateColumn(std::int32_t rate) {
+  switch (rate) {
+    case 17:
+      return 0;
+    case 13:
+      return 3;
+    case 6:
+      return 6;
+    case 4:
+      return 9;
+    default:
+      return std::nullopt;
+  }
+}
+
+// One invoice record; its fields are looked up by name.
+class Invoice {
+ public:
+  Invoice(const DeclarationNode& node, std::size_t position)
+      : node_(node), label_(ItemLabel("invoice", position, node, kInvoiceName)) {}
+
+  // GBK bytes with blanks trimmed; a missing element reads as empty text.
+  std::string Field(std::string_view name) const {
+    const auto element = FindChild(node_, name);
+    if (!element) return {};
+    const std::string gbk = GbkOrThrow(NodeText(*element), label_ + ": " + std::string(name));
+    return std::string(TrimBlanks(gbk));
+  }
+
+  std::int32_t Integer(std::string_view name) const {
+    const auto value = ParseInteger(Field(name));
+    if (!value) Fail(name, Shown(name) + " is not an integer");
+    return *value;
+  }
+
+  double Number(std::string_view name) const {
+    const auto value = ParseNumber(Field(name));
+    if (!value) Fail(name, Shown(name) + " is not a number");
+    return *value;
+  }
+
+  [[noreturn]] void Fail(std::string_view name, const std::string& what) const {
+    ThrowExportError(label_ + ": " + std::string(name) + " " + what);
+  }
+
+ private:
+  // The field as the export has it (UTF-8), for the detail.
+  std::string Shown(std::string_view name) const {
+    const auto element = FindChild(node_, name);
+    if (!element) return "(missing)";
+    const std::string text(TrimBlanks(NodeText(*element)));
+    return text.empty() ? "(empty)" : "'" + text + "'";
+  }
+
+  const DeclarationNode& node_;
+  std::string label_;
+};
+
+std::string TotalsLine(const VatTotals& totals, int kind, std::size_t first_column) {
+  std::string line = "L01:1,";
+  for (std::size_t c = first_column; c < first_column + 6; ++c) {
+    line += FormatAmount(totals.cells[kind][c]);
+    line += ',';
+  }
+  // The last two rate groups of the line are never filled.
+  line += "0,0.00,0.00,0,0.00,0.00,";
+  return line;
+}
+
+}  // namespace
+
+VatTotals ReadVatScheduleOne(const std::string& xml_path) {
+  VatTotals totals;
+  DeclarationDocument document = LoadDeclaration(xml_path);
+  RequireRoot(document, kRoot);
+  const DeclarationNode list = RequirePart(Root(document), std::string(kRoot), kList, true);
+
+  for (std::size_t i = 0; i < ChildCount(list); ++i) {
+    const DeclarationNode node = ChildAt(list, i);
+    const Invoice invoice(node, i);
+    ++totals.invoices;
+    // A voided invoice is skipped before its other fields are read.
+    if (invoice.Field("Waste") == "1") {
+      ++totals.voided;
+      continue;
+    }
+    const std::int32_t kind = invoice.Integer("InvKind");
+    const std::int32_t rate = invoice.Integer("TaxRate");
+    const double amount = invoice.Number("Amount");
+    const double tax = invoice.Number("Tax");
+    const auto column = RateColumn(rate);
+    if (!column) {
+      ++totals.ignored;
+      continue;
+    }
+    // A kind with no row would have to be dropped or added elsewhere; both
+    // would file figures the export does not hold.
+    if (kind < 0 || kind >= kKinds) {
+      invoice.Fail("InvKind",
+                   std::to_string(kind) + " is outside 0 to " + std::to_string(kKinds - 1));
+    }
+    auto& row = totals.cells[static_cast<std::size_t>(kind)];
+    row[*column] += 1.0;
+    row[*column + 1] += amount;
+    row[*column + 2] += tax;
+    // Each figure is finite, but a sum of them need not be; a total that
+    // cannot be written must not file as something else.
+    if (!std::isfinite(row[*column + 1])) invoice.Fail("Amount", "makes its total overflow");
+    if (!std::isfinite(row[*column + 2])) invoice.Fail("Tax", "makes its total overflow");
+    ++totals.counted;
+    if (kind == 1) ++totals.kind_one;
+  }
+  CloseDeclaration(document);
+  return totals;
+}
+
+TableLines BuildVatScheduleOne(const TableLines& old_lines, const VatTotals& totals) {
+  // Kind 1 has no line of its own; the lines carry kinds 0 and 2.
+  const std::vector<Patch> patches = {
+      {2, TotalsLine(totals, 0, 0)},
+      {4, TotalsLine(totals, 2, 0)},
+      {9, TotalsLine(totals, 0, 6)},
+      {11, TotalsLine(totals, 2, 6)},
+  };
+  return PatchTable(old_lines, patches, kFileName);
+}
+
+}  // namespace sbrep
