@@ -14,9 +14,15 @@ constexpr std::string_view kRoot = "DZSBB";
 constexpr std::size_t kFirstValue = 2;
 constexpr std::size_t kSecondValue = 3;
 
-// The value goes into the line as it reads; only its code page changes.
+// The value goes into the line as it reads; only its code page changes. A
+// line break cannot: it would split the line and shift every later one.
 std::string ReadValue(const std::string& label, const DeclarationNode& item, std::size_t child) {
-  return GbkOrThrow(NodeText(ChildAt(item, child)), label + ", child " + std::to_string(child));
+  const std::string where = label + ", child " + std::to_string(child);
+  const std::string text = NodeText(ChildAt(item, child));
+  if (text.find_first_of("\r\n") != std::string::npos) {
+    ThrowExportError(where + ": '" + text + "' has a line break");
+  }
+  return GbkOrThrow(text, where);
 }
 
 }  // namespace

@@ -81,6 +81,20 @@ TEST_F(BalanceSheet, ValuesGoInAsTheExportHasThem) {
   EXPECT_EQ(lines[6], "L04:4,a & b,\xD2\xBB,");
 }
 
+// A break inside a value would split its data line in two and shift every
+// later line, the kept trailer included, on the next rebuild.
+TEST_F(BalanceSheet, ValueWithALineBreakFailsInsteadOfSplittingItsLine) {
+  const std::string good = RowExport("SB_ZCFZB", NumberedItems(3));
+  for (const char* value : {"1\n2", "1&#10;2", "1&#13;2", "1&#13;&#10;2"}) {
+    SCOPED_TRACE(value);
+    ExpectFailure(PutExport(Replaced(good, "<A>a2</A>", std::string("<A>") + value + "</A>")),
+                  kKind, kTable, Message::kXmlParseError);
+  }
+  const std::string crlf = Replaced(good, "<B>b3</B>", "<B>x&#13;y</B>");
+  ExpectDetail(TableKind::kBalanceSheet, crlf, Fault::kExport,
+               "item 3 (SB_ZCFZB_XM), child 3: 'x\ry' has a line break");
+}
+
 TEST_F(BalanceSheet, AnyChildOfTheListIsAnItem) {
   std::string xml = RowExport("SB_ZCFZB", NumberedItems(3));
   xml = Replaced(xml, "<SB_ZCFZB_XM><HC>2</HC>", "<QTXM><HC>2</HC>");
