@@ -1,5 +1,6 @@
 // Code page 936 through the Windows converters, whatever the system's ANSI
-// code page. No best-fit look-alikes and no default character.
+// code page. No best-fit look-alikes, no default character, and nothing
+// that does not decode back.
 #include <windows.h>
 
 #include "declaration/codepage.h"
@@ -35,6 +36,9 @@ std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
   WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, wide->data(), length, gbk.data(), n, nullptr,
                       &used_default);
   if (used_default) return std::nullopt;
+  // Some mappings have no way back (U+F8F5 to a lone 0xFF): bytes that do
+  // not decode to the text are no GBK form of it.
+  if (StrictWiden(gbk, kGbk) != wide) return std::nullopt;
   return gbk;
 }
 

@@ -167,6 +167,15 @@ TEST(Declaration, ToGbk) {
   EXPECT_FALSE(ToGbk("\xE1\x88\x80"));
 }
 
+// Some converters encode U+F8F5 as the single byte 0xFF, which no GBK
+// decoder reads back: bytes that do not decode to the text are no GBK form.
+TEST(Declaration, ToGbkRefusesBytesThatDoNotDecodeBack) {
+  EXPECT_FALSE(ToGbk("1\xEF\xA3\xB5"));
+  const auto euro = ToGbk("\xE2\x82\xAC");
+  ASSERT_TRUE(euro);
+  EXPECT_EQ(*euro, "\x80");
+}
+
 TEST(Declaration, ExportFaults) {
   struct Case {
     const char* fixture;
