@@ -50,6 +50,9 @@ Outcome Stat(const std::string& path, Attributes* out) {
     if (code == ENOENT || code == ENOTDIR) return {};
     return FromErrno(code);
   }
+  // A pipe, socket or device is neither a file nor a folder here: reading
+  // a pipe would block the call for good.
+  if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) return {};
   out->exists = true;
   out->directory = S_ISDIR(info.st_mode);
   // No write bit counts too: root may write anything, but a file without one

@@ -102,6 +102,13 @@ TEST_F(OpeningSequence, AMissingTableNamesTheSelectedKind) {
       << "an install without Dexlan\\ICDAT";
 }
 
+TEST_F(OpeningSequence, APipeIsNotAFile) {
+  const std::string pipe = client_.scratch().Join("export-pipe.xml");
+  if (!testing::MakePipe(pipe)) GTEST_SKIP() << "no named pipes here";
+  // Reading it would block the call for good.
+  EXPECT_EQ(FirstFailure(TableKind::kVatScheduleOne, pipe), Message::kExportMissing);
+}
+
 TEST_F(OpeningSequence, ATrailingSeparatorIsKeptInTheTablePath) {
   client_.registry().SetString(client_.folder() + "\\");
   const OpeningPaths paths = RunOpeningSequence(TableKind::kVatScheduleOne, export_path_);

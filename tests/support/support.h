@@ -27,6 +27,8 @@ std::string ReadBytes(const std::string& path);
 // Creates folders as needed.
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
+// A named pipe at the path; false where the platform has none.
+bool MakePipe(const std::string& path);
 void MakeFolder(const std::string& path);
 void MakeReadOnly(const std::string& path, bool read_only);
 // The names in a folder, sorted.

@@ -1,5 +1,6 @@
 // POSIX: the registry is a file named by SBREP_REGISTRY_FILE.
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include "support/support.h"
 
@@ -56,5 +57,7 @@ void RegistryValue::Remove() { WriteBytes(state_, "Windows Registry Editor Versi
 void RegistryValue::SetStringInView(const std::string& utf8, bool) { SetString(utf8); }
 
 bool RegistryValue::HasViews() { return false; }
+
+bool MakePipe(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
 
 }  // namespace sbrep::testing

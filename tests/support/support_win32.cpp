@@ -102,4 +102,6 @@ bool RegistryValue::HasViews() {
   return rc == ERROR_SUCCESS && std::wstring(data) == L"64";
 }
 
+bool MakePipe(const std::string&) { return false; }
+
 }  // namespace sbrep::testing
