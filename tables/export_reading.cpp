@@ -29,8 +29,12 @@ std::string ItemLabel(std::string_view noun, std::size_t position, const Declara
 
 std::string GbkOrThrow(const std::string& text, const std::string& where) {
   auto gbk = ToGbk(text);
-  if (!gbk) ThrowExportError(where + ": '" + text + "' has a character GBK cannot represent");
+  if (!gbk) ThrowNotGbk(text, where);
   return std::move(*gbk);
+}
+
+void ThrowNotGbk(const std::string& text, const std::string& where) {
+  ThrowExportError(where + ": '" + text + "' has a character GBK cannot represent");
 }
 
 }  // namespace sbrep

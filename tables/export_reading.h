@@ -28,4 +28,7 @@ std::string ItemLabel(std::string_view noun, std::size_t position, const Declara
 // when a character has no GBK form.
 std::string GbkOrThrow(const std::string& text, const std::string& where);
 
+// The export error of a text with a character GBK cannot represent.
+[[noreturn]] void ThrowNotGbk(const std::string& text, const std::string& where);
+
 }  // namespace sbrep

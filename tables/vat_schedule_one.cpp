@@ -35,18 +35,20 @@ std::optional<std::size_t> RateColumn(std::int32_t rate) {
   }
 }
 
-// One invoice record; its fields are looked up by name.
+// One invoice record; its fields are looked up by name. Its label is made
+// only for a failure: an export may hold a million invoices.
 class Invoice {
  public:
-  Invoice(const DeclarationNode& node, std::size_t position)
-      : node_(node), label_(ItemLabel("invoice", position, node, kInvoiceName)) {}
+  Invoice(const DeclarationNode& node, std::size_t position) : node_(node), position_(position) {}
 
   // GBK bytes with blanks trimmed; a missing element reads as empty text.
   std::string Field(std::string_view name) const {
     const auto element = FindChild(node_, name);
     if (!element) return {};
-    const std::string gbk = GbkOrThrow(NodeText(*element), label_ + ": " + std::string(name));
-    return std::string(TrimBlanks(gbk));
+    const std::string text = NodeText(*element);
+    const auto gbk = ToGbk(text);
+    if (!gbk) ThrowNotGbk(text, Label() + ": " + std::string(name));
+    return std::string(TrimBlanks(*gbk));
   }
 
   std::int32_t Integer(std::string_view name) const {
@@ -62,10 +64,12 @@ class Invoice {
   }
 
   [[noreturn]] void Fail(std::string_view name, const std::string& what) const {
-    ThrowExportError(label_ + ": " + std::string(name) + " " + what);
+    ThrowExportError(Label() + ": " + std::string(name) + " " + what);
   }
 
  private:
+  std::string Label() const { return ItemLabel("invoice", position_, node_, kInvoiceName); }
+
   // The field as the export has it (UTF-8), for the detail.
   std::string Shown(std::string_view name) const {
     const auto element = FindChild(node_, name);
@@ -75,7 +79,7 @@ class Invoice {
   }
 
   const DeclarationNode& node_;
-  std::string label_;
+  std::size_t position_;
 };
 
 std::string TotalsLine(const VatTotals& totals, int kind, std::size_t first_column) {
