@@ -62,17 +62,6 @@ std::string ShownMessage(Message message) {
          ")";
 }
 
-// The message whose bytes these are; the catch-all when none matches.
-Message MessageOf(std::string_view bytes) {
-  for (Message m : {Message::kEmpty, Message::kNotInstalled, Message::kInstallFolderMissing,
-                    Message::kBalanceSheetMissing, Message::kIncomeStatementMissing,
-                    Message::kVatScheduleOneMissing, Message::kExportMissing,
-                    Message::kXmlParseError, Message::kProcessingFailed}) {
-    if (MessageBytes(m) == bytes) return m;
-  }
-  return Message::kProcessingFailed;
-}
-
 struct FaultReport {
   int status;
   const char* text;
@@ -217,9 +206,7 @@ int Transfer(TableKind kind, const std::string& xml_path, std::ostream& out, std
     return kExitReady;
   }
   // What SetSBRepData copies into the caller's buffer.
-  const std::string_view stored = LastMessage();
-  out << "message: " << Printable(std::string(stored)) << " (" << MessageGloss(MessageOf(stored))
-      << ")\n";
+  out << "message: " << ShownMessage(LastMessageId()) << "\n";
   if (outcome.error) out << "detail: " << outcome.error->detail() << "\n";
   return kExitFailed;
 }

@@ -12,4 +12,6 @@ void StoreLastMessage(Message message) noexcept { g_last_message = message; }
 
 std::string_view LastMessage() noexcept { return MessageBytes(g_last_message); }
 
+Message LastMessageId() noexcept { return g_last_message; }
+
 }  // namespace sbrep

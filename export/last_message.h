@@ -12,5 +12,7 @@ void StoreLastMessage(Message message) noexcept;
 
 // The GBK bytes of the text stored last, or empty text.
 std::string_view LastMessage() noexcept;
+// Which text that is.
+Message LastMessageId() noexcept;
 
 }  // namespace sbrep
