@@ -34,4 +34,8 @@ class Document {
 // no parser can be had. `name` is used in diagnostics only.
 std::shared_ptr<Document> Parse(std::string bytes, const std::string& name);
 
+// "line L, column C: reason", the parser's reason without its trailing line
+// break; both backends report a malformed export this way.
+std::string ParseErrorDetail(long line, long column, std::string reason);
+
 }  // namespace sbrep::dom

@@ -96,15 +96,6 @@ class XmlDocument final : public Document, public std::enable_shared_from_this<X
   DocPtr doc_;
 };
 
-// libxml2's message, without its trailing line break.
-std::string Trimmed(const char* message) {
-  std::string text = message != nullptr ? message : "not well-formed";
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  return text;
-}
-
 }  // namespace
 
 std::shared_ptr<Document> Parse(std::string bytes, const std::string& name) {
@@ -121,8 +112,8 @@ std::shared_ptr<Document> Parse(std::string bytes, const std::string& name) {
   if (!doc || !context->wellFormed) {
     const xmlError* error = xmlCtxtGetLastError(context.get());
     if (error == nullptr) ThrowExportError("the export is not well-formed XML");
-    ThrowExportError("line " + std::to_string(error->line) + ", column " +
-                     std::to_string(error->int2) + ": " + Trimmed(error->message));
+    ThrowExportError(ParseErrorDetail(error->line, error->int2,
+                                      error->message != nullptr ? error->message : ""));
   }
   if (xmlDocGetRootElement(doc.get()) == nullptr)
     ThrowExportError("the export has no root element");

@@ -275,12 +275,7 @@ class MsxmlDocument final : public Document, public std::enable_shared_from_this
     error->get_line(&line);
     error->get_linepos(&column);
     error->get_reason(reason.Put());
-    std::string text = reason.Utf8();
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-      text.pop_back();
-    }
-    if (text.empty()) text = "not well-formed";
-    return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + text;
+    return ParseErrorDetail(line, column, reason.Utf8());
   }
 
   // Declared first, so that COM outlives the document's pointers.
