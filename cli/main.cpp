@@ -2,7 +2,7 @@
 // and terminal.
 #include <sstream>
 
-#include "cli/platform.h"
+#include "cli/console.h"
 #include "cli/sbrep_cli.h"
 
 int main(int argc, char** argv) {

@@ -5,39 +5,46 @@
 #include <cstdio>
 #include <exception>
 #include <optional>
+#include <variant>
+#include <vector>
 
 #include "cli/diff.h"
-#include "cli/platform.h"
-#include "declaration/codepage.h"
-#include "export/error.h"
-#include "export/last_message.h"
-#include "export/messages.h"
-#include "filingclient/filesystem.h"
-#include "tables/numbers.h"
-#include "tables/writers.h"
+#include "core/error.h"
+#include "core/messages.h"
+#include "platform/codepage.h"
+#include "platform/filesystem.h"
+#include "table_file/save.h"
+#include "transfer/numbers.h"
+#include "transfer/table_kinds.h"
+#include "transfer/transfer.h"
 
 namespace sbrep::cli {
 namespace {
 
-constexpr const char kKindHelp[] = "1, 2, 3, balance-sheet, income-statement or vat-schedule-one";
-
-std::optional<TableKind> ParseKind(const std::string& text) {
-  if (text == "1" || text == "balance-sheet") return TableKind::kBalanceSheet;
-  if (text == "2" || text == "income-statement") return TableKind::kIncomeStatement;
-  if (text == "3" || text == "vat-schedule-one") return TableKind::kVatScheduleOne;
-  return std::nullopt;
+// "1, 2, 3, balance-sheet, income-statement or vat-schedule-one".
+std::string KindHelp() {
+  std::vector<std::string> names;
+  names.reserve(2 * kTableKinds.size());
+  for (const KindEntry& entry : kTableKinds) {
+    names.push_back(std::to_string(static_cast<int>(entry.kind)));
+  }
+  for (const KindEntry& entry : kTableKinds) names.emplace_back(entry.cli_name);
+  std::string help;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) help += i + 1 == names.size() ? " or " : ", ";
+    help += names[i];
+  }
+  return help;
 }
 
-const char* KindTitle(TableKind kind) {
-  switch (kind) {
-    case TableKind::kBalanceSheet:
-      return "balance sheet";
-    case TableKind::kIncomeStatement:
-      return "income statement";
-    case TableKind::kVatScheduleOne:
-      return "VAT schedule one";
+// A kind by its number or its name.
+const KindEntry* ParseKind(const std::string& text) {
+  for (const KindEntry& entry : kTableKinds) {
+    if (text == std::to_string(static_cast<int>(entry.kind)) || text == entry.cli_name) {
+      return &entry;
+    }
   }
-  return "";
+  return nullptr;
 }
 
 // GBK bytes as UTF-8; bytes that are not GBK show as \xNN.
@@ -94,17 +101,18 @@ std::string Rows(std::size_t first, std::size_t last) {
   return "rows " + std::to_string(first) + " to " + std::to_string(last);
 }
 
-void SummariseRows(TableKind kind, const RowValues& values, std::ostream& out) {
+void SummariseRows(const KindEntry& kind, const RowValues& values, std::ostream& out) {
   std::size_t filled = 0;
-  for (std::size_t r = 1; r <= values.rows && r < values.first.size(); ++r) {
-    if (!values.first[r].empty() || !values.second[r].empty()) ++filled;
+  for (const RowValues::Row& row : values.rows) {
+    if (!row.first.empty() || !row.second.empty()) ++filled;
   }
-  out << KindTitle(kind) << ": " << values.items << " items for " << values.rows << " rows\n"
+  const std::size_t rows = values.rows.size();
+  out << kind.title << ": " << values.items << " items for " << rows << " rows\n"
       << "  rows with values: " << filled << "\n"
-      << "  rows left empty:  " << values.rows - filled << "\n";
-  if (values.items < values.rows) {
+      << "  rows left empty:  " << rows - filled << "\n";
+  if (values.items < rows) {
     out << "warning: the export has fewer items than the table has rows; "
-        << Rows(values.items + 1, values.rows) << " get no item\n";
+        << Rows(values.items + 1, rows) << " get no item\n";
   }
 }
 
@@ -112,8 +120,8 @@ std::string Padded(const std::string& text, std::size_t width) {
   return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
-void SummariseInvoices(const VatTotals& totals, std::ostream& out) {
-  out << "VAT schedule one: " << totals.invoices << " invoices read\n"
+void SummariseInvoices(const KindEntry& kind, const VatTotals& totals, std::ostream& out) {
+  out << kind.title << ": " << totals.invoices << " invoices read\n"
       << "  voided:  " << totals.voided << "\n"
       << "  counted: " << totals.counted << "\n"
       << "  ignored: " << totals.ignored << " (a rate outside 17, 13, 6 and 4)\n"
@@ -140,10 +148,17 @@ void SummariseInvoices(const VatTotals& totals, std::ostream& out) {
 // closes it again: no byte changes. The save would refuse a read-only file.
 std::optional<std::string> ProbeWritable(const std::string& path) {
   const std::string name = fs::NameOf(path);
-  fs::Attributes attributes;
-  const fs::Outcome checked = fs::FileSystem().stat(path, &attributes);
-  if (!checked.ok()) return "cannot check " + name + ": " + fs::Describe(checked);
-  if (attributes.read_only) return name + " is read-only, a transfer could not save it";
+  const SaveCheck check = CheckSavable(path);
+  switch (check.refusal) {
+    case SaveRefusal::kNone:
+      break;
+    case SaveRefusal::kUnchecked:
+      return "cannot check " + name + ": " + fs::Describe(check.outcome);
+    case SaveRefusal::kFolder:
+      return name + " is a folder, a transfer could not save it";
+    case SaveRefusal::kReadOnly:
+      return name + " is read-only, a transfer could not save it";
+  }
   fs::File file;
   const fs::Outcome opened = file.Open(path, fs::OpenMode::kReadWrite);
   if (!opened.ok()) {
@@ -155,7 +170,15 @@ std::optional<std::string> ProbeWritable(const std::string& path) {
   return std::nullopt;
 }
 
-int Check(TableKind kind, const std::string& xml_path,
+// Prints the summary of the values the XML stage read.
+struct Summary {
+  const KindEntry& kind;
+  std::ostream& out;
+  void operator()(const RowValues& values) const { SummariseRows(kind, values, out); }
+  void operator()(const VatTotals& totals) const { SummariseInvoices(kind, totals, out); }
+};
+
+int Check(const KindEntry& kind, const std::string& xml_path,
           const std::optional<std::string>& client_folder, std::ostream& out) {
   Preparation p;
   try {
@@ -175,16 +198,12 @@ int Check(TableKind kind, const std::string& xml_path,
     out << diff;
   }
   out << "\n";
-  if (kind == TableKind::kVatScheduleOne) {
-    SummariseInvoices(p.totals, out);
-  } else {
-    SummariseRows(kind, p.rows, out);
-  }
+  std::visit(Summary{kind, out}, p.values);
   if (auto failure = ProbeWritable(p.paths.table_path)) {
     out << "\n";
     return ReportFailure(Message::kProcessingFailed, Fault::kTable, *failure, out);
   }
-  if (!HostPathBytes(xml_path)) {
+  if (!Utf8ToAnsi(xml_path)) {
     out << "warning: the ANSI code page cannot hold this export's path, so a host could not pass "
            "it\n";
   }
@@ -192,21 +211,22 @@ int Check(TableKind kind, const std::string& xml_path,
   return kExitReady;
 }
 
-int Transfer(TableKind kind, const std::string& xml_path, std::ostream& out, std::ostream& err) {
-  const auto host_path = HostPathBytes(xml_path);
+int Transfer(const KindEntry& kind, const std::string& xml_path, std::ostream& out,
+             std::ostream& err) {
+  const auto host_path = Utf8ToAnsi(xml_path);
   if (!host_path) {
     err << "sbrep: the ANSI code page cannot hold the path '" << xml_path
         << "', so a host could not pass it either\n";
     return kExitFailed;
   }
-  const WriteOutcome outcome = WriteTable(kind, host_path->c_str());
+  const TransferOutcome outcome = TransferTable(kind, host_path->c_str());
   out << "result: " << outcome.result << "\n";
   if (outcome.result == 0) {
-    out << "transferred: the " << KindTitle(kind) << " is in " << TableFileName(kind) << "\n";
+    out << "transferred: the " << kind.title << " is in " << kind.file_name << "\n";
     return kExitReady;
   }
   // What SetSBRepData copies into the caller's buffer.
-  out << "message: " << ShownMessage(LastMessageId()) << "\n";
+  out << "message: " << ShownMessage(outcome.message) << "\n";
   if (outcome.error) out << "detail: " << outcome.error->detail() << "\n";
   return kExitFailed;
 }
@@ -229,7 +249,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                "sbrep"};
   app.set_version_flag("--version", "sbrep " SBREP_VERSION);
   app.require_subcommand(1);
-  app.footer("KIND is " + std::string(kKindHelp) +
+  const std::string kind_help = KindHelp();
+  app.footer("KIND is " + kind_help +
              ".\n\n"
              "Exit status: check gives 0 ready to file, 2 the install or a file is missing,\n"
              "3 the export is at fault, 4 the table file is at fault, 5 the machine;\n"
@@ -240,9 +261,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
              "  sbrep transfer vat-schedule-one invoices.xml");
 
   const CLI::Validator kind_check(
-      [](std::string& text) {
-        return ParseKind(text) ? std::string()
-                               : "must be " + std::string(kKindHelp) + ", not '" + text + "'";
+      [&kind_help](std::string& text) {
+        return ParseKind(text) ? std::string() : "must be " + kind_help + ", not '" + text + "'";
       },
       "");
 
@@ -252,7 +272,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   // Both commands take the same two positionals.
   const auto add_command = [&](const char* name, const char* description) {
     CLI::App* command = app.add_subcommand(name, description);
-    command->add_option("KIND", kind_text, "The table: " + std::string(kKindHelp))
+    command->add_option("KIND", kind_text, "The table: " + kind_help)
         ->required()
         ->check(kind_check)
         ->type_name("");
@@ -280,7 +300,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return kExitUsage;
   }
 
-  const TableKind kind = *ParseKind(kind_text);
+  const KindEntry& kind = *ParseKind(kind_text);
   if (check->parsed()) {
     std::optional<std::string> folder;
     if (client->count() > 0) folder = client_folder;

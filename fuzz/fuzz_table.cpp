@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "tables/numbers.h"
-#include "tables/table_lines.h"
+#include "table_file/table_lines.h"
+#include "transfer/numbers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -5,9 +5,10 @@
 
 #include <stdint.h>
 
+/* SBREP_STATIC: the library's own objects are linked in, as its tests do. */
 #ifdef _WIN32
 #define SBREP_CALL __stdcall
-#ifdef SBREP_BUILDING
+#if defined(SBREP_BUILDING) || defined(SBREP_STATIC)
 #define SBREP_API
 #else
 #define SBREP_API __declspec(dllimport)

@@ -84,7 +84,7 @@ int main(void) {
   fn = (SetSBRepDataFn)(void*)GetProcAddress(dll, "SetSBRepData");
   Check(fn != NULL, "GetProcAddress(SetSBRepData)");
   if (fn == NULL) return 1;
-  Check(GetProcAddress(dll, "_SetSBRepData@12") == NULL, "no decorated export");
+  Check(GetProcAddress(dll, "_SetSBRepData@12") == NULL, "no decorated name");
 
   for (i = 0; i < sizeof kNoWriter / sizeof kNoWriter[0]; ++i) {
     memset(buffer, 0xCC, sizeof buffer);

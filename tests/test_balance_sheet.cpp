@@ -2,22 +2,22 @@
 // marker lines between the kept header and trailer.
 #include <gtest/gtest.h>
 
-#include "writer_cases.h"
+#include "transfer_cases.h"
 
-namespace sbrep::testing {
+namespace sbrep::test {
 namespace {
 
 constexpr int kKind = 1;
 constexpr const char kTable[] = "TABLE08.dat";
 
-class BalanceSheet : public RowWriterTest {
+class BalanceSheet : public RowTableTest {
  protected:
-  BalanceSheet() : RowWriterTest(kKind, kTable, "SB_ZCFZB") {}
+  BalanceSheet() : RowTableTest(kKind, kTable, "SB_ZCFZB") {}
 };
 
 TEST_F(BalanceSheet, FilesTheFullExportLineForLine) {
-  ExpectFiled(ReadData("writers/TABLE08.dat"),
-              PutExport(ReadData("writers/balance-sheet.xml"), "资产负债表.xml"));
+  ExpectFiled(ReadData("transfer/TABLE08.dat"),
+              PutExport(ReadData("transfer/balance-sheet.xml"), "资产负债表.xml"));
 }
 
 TEST_F(BalanceSheet, PutsEveryMarkerAfterItsRow) {
@@ -58,7 +58,7 @@ TEST_F(BalanceSheet, RowsWithoutAnItemAreEmpty) {
       {3, 75, "L58:58,,,"},   {0, 3, "L01:1,,,"}, {0, 11, "L09:9,,,"},
       {0, 12, "L10:10,,,"},   {0, 74, "LD0:,,,"}, {0, 75, "L58:58,,,"},
   };
-  const auto old_lines = Lines(ReadData("writers/TABLE08.dat"));
+  const auto old_lines = Lines(ReadData("transfer/TABLE08.dat"));
   for (const int items : {3, 0}) {
     const auto lines = FileItems(NumberedItems(items));
     ASSERT_EQ(lines.size(), 83u);
@@ -151,8 +151,8 @@ TEST_F(BalanceSheet, ExportFaultsFailWithTheXmlMessage) {
 }
 
 TEST_F(BalanceSheet, OldFilesOfAnyLengthFromEightyThree) {
-  const std::string xml = PutExport(ReadData("writers/balance-sheet.xml"));
-  auto old_lines = Lines(ReadData("writers/TABLE08.dat"));
+  const std::string xml = PutExport(ReadData("transfer/balance-sheet.xml"));
+  auto old_lines = Lines(ReadData("transfer/TABLE08.dat"));
   auto garbled = old_lines;
   garbled.erase(garbled.begin() + 10, garbled.begin() + 20);
   garbled.insert(garbled.begin() + 10, 10, "L01:1,not,these,");
@@ -184,7 +184,7 @@ TEST_F(BalanceSheet, OldFilesOfAnyLengthFromEightyThree) {
 // The detail of a failure names what is wrong, for the command-line tool.
 TEST_F(BalanceSheet, FailuresNameWhatIsWrong) {
   const std::string good = RowExport("SB_ZCFZB", NumberedItems(3));
-  const auto old_lines = Lines(ReadData("writers/TABLE08.dat"));
+  const auto old_lines = Lines(ReadData("transfer/TABLE08.dat"));
   const struct {
     std::string xml;
     std::size_t table_lines;
@@ -217,4 +217,4 @@ TEST_F(BalanceSheet, FilesTheExampleInstall) {
 }
 
 }  // namespace
-}  // namespace sbrep::testing
+}  // namespace sbrep::test

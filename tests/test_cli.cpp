@@ -6,12 +6,12 @@
 
 #include "cli/diff.h"
 #include "cli/sbrep_cli.h"
-#include "export/messages.h"
-#include "filingclient/filesystem.h"
-#include "support/hold_open.h"
+#include "core/messages.h"
+#include "host/hold_open.h"
+#include "platform/filesystem.h"
 #include "support/support.h"
 
-namespace sbrep::testing {
+namespace sbrep::test {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -124,10 +124,11 @@ struct Kind {
 };
 
 const Kind kKinds[] = {
-    {"1", "balance-sheet", "TABLE08.dat", "writers/TABLE08.dat", "writers/balance-sheet.xml"},
-    {"2", "income-statement", "TABLE09.dat", "writers/TABLE09.dat", "writers/income-statement.xml"},
-    {"3", "vat-schedule-one", "TABLE02.dat", "writers/TABLE02.dat",
-     "writers/vat-worked-example.xml"},
+    {"1", "balance-sheet", "TABLE08.dat", "transfer/TABLE08.dat", "transfer/balance-sheet.xml"},
+    {"2", "income-statement", "TABLE09.dat", "transfer/TABLE09.dat",
+     "transfer/income-statement.xml"},
+    {"3", "vat-schedule-one", "TABLE02.dat", "transfer/TABLE02.dat",
+     "transfer/vat-worked-example.xml"},
 };
 
 // A registered install with all three tables, and a folder for exports.
@@ -191,7 +192,7 @@ TEST_F(Cli, CheckWarnsWhenTheExportHasFewerItemsThanRows) {
 }
 
 TEST_F(Cli, CheckTakesTheClientFolderInsteadOfTheRegistry) {
-  const std::string xml = PutExport("writers/income-statement.xml", "syb.xml");
+  const std::string xml = PutExport("transfer/income-statement.xml", "syb.xml");
   client_.registry().Remove();
   EXPECT_EQ(Sbrep({"check", "2", xml}).status, 2);
   const Outcome run = Sbrep({"check", "2", xml, "--client", client_.folder()});
@@ -239,7 +240,7 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
   const FailureCase cases[] = {
       {"not installed", "3", "TABLE02.dat", "cli/vat-grouped-amount.xml", nullptr,
        Setup::kUnregistered, 2, Message::kNotInstalled, "no install folder is registered"},
-      {"table file missing", "3", "TABLE02.dat", "writers/vat-worked-example.xml", nullptr,
+      {"table file missing", "3", "TABLE02.dat", "transfer/vat-worked-example.xml", nullptr,
        Setup::kNoTable, 2, Message::kVatScheduleOneMissing, ""},
       {"export missing", "1", "TABLE08.dat", nullptr, nullptr, Setup::kNone, 2,
        Message::kExportMissing, ""},
@@ -252,12 +253,12 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
        Message::kXmlParseError, "DZSBB/SB_ZCFZB/SB_ZCFZB_JG is empty"},
       {"not well-formed", "2", "TABLE09.dat", "cli/income-statement-not-well-formed.xml", nullptr,
        Setup::kNone, 3, Message::kXmlParseError, "line "},
-      {"short table file", "2", "TABLE09.dat", "writers/income-statement.xml",
+      {"short table file", "2", "TABLE09.dat", "transfer/income-statement.xml",
        "cli/TABLE09-20-lines.dat", Setup::kNone, 4, Message::kProcessingFailed,
        "TABLE09.dat has 20 lines, 23 needed"},
-      {"read-only table file", "1", "TABLE08.dat", "writers/balance-sheet.xml", nullptr,
+      {"read-only table file", "1", "TABLE08.dat", "transfer/balance-sheet.xml", nullptr,
        Setup::kReadOnlyTable, 4, Message::kProcessingFailed, "TABLE08.dat is read-only"},
-      {"unreadable export", "1", "TABLE08.dat", "writers/balance-sheet.xml", nullptr,
+      {"unreadable export", "1", "TABLE08.dat", "transfer/balance-sheet.xml", nullptr,
        Setup::kUnreadableExport, 5, Message::kProcessingFailed, "cannot read '"},
   };
   for (const auto& c : cases) {
@@ -266,7 +267,7 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
     if (c.table_fixture != nullptr) {
       client.PutTable(c.table, ReadData(c.table_fixture));
     } else if (c.setup != Setup::kNoTable) {
-      client.PutTable(c.table, ReadData(std::string("writers/") + c.table));
+      client.PutTable(c.table, ReadData(std::string("transfer/") + c.table));
     }
     const std::string xml = c.export_fixture != nullptr ? PutExport(c.export_fixture, "导出.xml")
                                                         : exports_.Join("missing.xml");
@@ -295,7 +296,7 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
 // the save can rewrite in place; a lock that shares nothing is not.
 TEST_F(Cli, CheckReportsATableFileTheClientHoldsLocked) {
   if (!HoldOpen::Enforced()) GTEST_SKIP() << "this platform does not enforce sharing modes";
-  const std::string xml = PutExport("writers/balance-sheet.xml", "zcfzb.xml");
+  const std::string xml = PutExport("transfer/balance-sheet.xml", "zcfzb.xml");
   const std::string before = Table("TABLE08.dat");
   {
     HoldOpen shared(client_.TablePath("TABLE08.dat"), Sharing::kReadWrite);
@@ -326,13 +327,13 @@ TEST_F(Cli, TransferDoesWhatADirectCallDoes) {
     const char* table_fixture;
   };
   const Case cases[] = {
-      {"balance sheet", kKinds[0], "writers/balance-sheet.xml", "writers/TABLE08.dat"},
-      {"income statement", kKinds[1], "writers/income-statement.xml", "writers/TABLE09.dat"},
-      {"VAT schedule one", kKinds[2], "writers/vat-worked-example.xml", "writers/TABLE02.dat"},
-      {"grouped amount", kKinds[2], "cli/vat-grouped-amount.xml", "writers/TABLE02.dat"},
-      {"too many items", kKinds[0], "cli/balance-sheet-59-items.xml", "writers/TABLE08.dat"},
-      {"short table file", kKinds[1], "writers/income-statement.xml", "cli/TABLE09-20-lines.dat"},
-      {"export missing", kKinds[0], nullptr, "writers/TABLE08.dat"},
+      {"balance sheet", kKinds[0], "transfer/balance-sheet.xml", "transfer/TABLE08.dat"},
+      {"income statement", kKinds[1], "transfer/income-statement.xml", "transfer/TABLE09.dat"},
+      {"VAT schedule one", kKinds[2], "transfer/vat-worked-example.xml", "transfer/TABLE02.dat"},
+      {"grouped amount", kKinds[2], "cli/vat-grouped-amount.xml", "transfer/TABLE02.dat"},
+      {"too many items", kKinds[0], "cli/balance-sheet-59-items.xml", "transfer/TABLE08.dat"},
+      {"short table file", kKinds[1], "transfer/income-statement.xml", "cli/TABLE09-20-lines.dat"},
+      {"export missing", kKinds[0], nullptr, "transfer/TABLE08.dat"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -406,4 +407,4 @@ TEST(CliOptions, HelpShowsAnExampleAndVersionMatchesTheLibrary) {
 }
 
 }  // namespace
-}  // namespace sbrep::testing
+}  // namespace sbrep::test

@@ -1,7 +1,8 @@
 // The fixed texts, decoded with the platform's own code-page-936 converter.
 #include <gtest/gtest.h>
 
-#include "export/messages.h"
+#include "core/messages.h"
+#include "include/sbrep.h"
 #include "support/support.h"
 
 namespace sbrep {
@@ -26,10 +27,19 @@ TEST(Messages, DecodeToTheirChineseTextsWithTheGivenLengths) {
   for (const auto& c : cases) {
     const std::string bytes(MessageBytes(c.message));
     EXPECT_EQ(bytes.size(), c.bytes) << c.utf8;
-    EXPECT_EQ(testing::GbkToUtf8ForTest(bytes), c.utf8);
+    EXPECT_EQ(test::GbkToUtf8ForTest(bytes), c.utf8);
     EXPECT_FALSE(MessageGloss(c.message).empty());
   }
   EXPECT_TRUE(MessageBytes(Message::kEmpty).empty());
+}
+
+TEST(Messages, EveryMessageFitsTheDocumentedCapacity) {
+  for (Message m :
+       {Message::kNotInstalled, Message::kInstallFolderMissing, Message::kBalanceSheetMissing,
+        Message::kIncomeStatementMissing, Message::kVatScheduleOneMissing, Message::kExportMissing,
+        Message::kXmlParseError, Message::kProcessingFailed}) {
+    EXPECT_LT(MessageBytes(m).size(), static_cast<std::size_t>(SBREP_MESSAGE_CAPACITY));
+  }
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "tables/numbers.h"
+#include "transfer/numbers.h"
 
 namespace sbrep {
 namespace {

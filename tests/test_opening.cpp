@@ -1,21 +1,31 @@
-// The checks every writer runs before it opens a file: their order, their
+// The checks every transfer runs before it opens a file: their order, their
 // messages, and what counts as a folder or a file.
 #include <gtest/gtest.h>
 
-#include "export/error.h"
-#include "filingclient/filing_client.h"
+#include "core/error.h"
+#include "install/filing_client.h"
 #include "support/support.h"
+#include "transfer/table_kinds.h"
 
 namespace sbrep {
 namespace {
 
-using testing::FilingClient;
-using testing::ScratchFolder;
+using test::FilingClient;
+using test::ScratchFolder;
+
+// The checks for the table file of a kind, as a transfer runs them.
+OpeningPaths Open(TableKind kind, const std::string& xml_path,
+                  const std::optional<std::string>& client_folder = std::nullopt) {
+  const KindEntry& entry = EntryOf(kind);
+  return RunOpeningSequence(entry.file_name, entry.missing_table, xml_path, client_folder);
+}
+
+std::string TableFileName(TableKind kind) { return std::string(EntryOf(kind).file_name); }
 
 // The message of the check that fails, or kEmpty when all pass.
 Message FirstFailure(TableKind kind, const std::string& xml_path) {
   try {
-    RunOpeningSequence(kind, xml_path);
+    Open(kind, xml_path);
   } catch (const Error& e) {
     EXPECT_EQ(e.fault(), Fault::kInstall);
     return e.message();
@@ -27,7 +37,7 @@ class OpeningSequence : public ::testing::Test {
  protected:
   void SetUp() override {
     export_path_ = client_.scratch().Join("export.xml");
-    testing::WriteBytes(export_path_, "<DZSBB/>");
+    test::WriteBytes(export_path_, "<DZSBB/>");
     for (const char* name : {"TABLE08.dat", "TABLE09.dat", "TABLE02.dat"}) {
       client_.PutTable(name, "x\r\n");
     }
@@ -40,9 +50,8 @@ class OpeningSequence : public ::testing::Test {
 TEST_F(OpeningSequence, PassesWithEverythingInPlace) {
   for (TableKind kind :
        {TableKind::kBalanceSheet, TableKind::kIncomeStatement, TableKind::kVatScheduleOne}) {
-    const OpeningPaths paths = RunOpeningSequence(kind, export_path_);
-    EXPECT_EQ(paths.table_path,
-              client_.folder() + "\\Dexlan\\ICDAT\\" + std::string(TableFileName(kind)));
+    const OpeningPaths paths = Open(kind, export_path_);
+    EXPECT_EQ(paths.table_path, client_.folder() + "\\Dexlan\\ICDAT\\" + TableFileName(kind));
     EXPECT_EQ(paths.xml_path, export_path_);
   }
 }
@@ -89,10 +98,10 @@ TEST_F(OpeningSequence, AMissingTableNamesTheSelectedKind) {
     FilingClient client;
     // The other kinds' tables are there; they play no part.
     for (TableKind other : kinds) {
-      if (other != c.kind) client.PutTable(std::string(TableFileName(other)), "x\r\n");
+      if (other != c.kind) client.PutTable(TableFileName(other), "x\r\n");
     }
     EXPECT_EQ(FirstFailure(c.kind, export_path_), c.message);
-    testing::MakeFolder(client.TablePath(std::string(TableFileName(c.kind))));
+    test::MakeFolder(client.TablePath(TableFileName(c.kind)));
     EXPECT_EQ(FirstFailure(c.kind, export_path_), c.message) << "a folder is not a table file";
   }
   ScratchFolder bare;
@@ -104,21 +113,20 @@ TEST_F(OpeningSequence, AMissingTableNamesTheSelectedKind) {
 
 TEST_F(OpeningSequence, APipeIsNotAFile) {
   const std::string pipe = client_.scratch().Join("export-pipe.xml");
-  if (!testing::MakePipe(pipe)) GTEST_SKIP() << "no named pipes here";
+  if (!test::MakePipe(pipe)) GTEST_SKIP() << "no named pipes here";
   // Reading it would block the call for good.
   EXPECT_EQ(FirstFailure(TableKind::kVatScheduleOne, pipe), Message::kExportMissing);
 }
 
 TEST_F(OpeningSequence, ATrailingSeparatorIsKeptInTheTablePath) {
   client_.registry().SetString(client_.folder() + "\\");
-  const OpeningPaths paths = RunOpeningSequence(TableKind::kVatScheduleOne, export_path_);
+  const OpeningPaths paths = Open(TableKind::kVatScheduleOne, export_path_);
   EXPECT_EQ(paths.table_path, client_.folder() + "\\\\Dexlan\\ICDAT\\TABLE02.dat");
 }
 
 TEST_F(OpeningSequence, AGivenClientFolderStandsInForTheRegistry) {
   client_.registry().Remove();
-  const OpeningPaths paths =
-      RunOpeningSequence(TableKind::kBalanceSheet, export_path_, client_.folder());
+  const OpeningPaths paths = Open(TableKind::kBalanceSheet, export_path_, client_.folder());
   EXPECT_EQ(paths.table_path, client_.folder() + "\\Dexlan\\ICDAT\\TABLE08.dat");
 }
 

@@ -1,8 +1,8 @@
-#include "declaration/prolog.h"
+#include "xml/prolog.h"
 
 #include <gtest/gtest.h>
 
-#include "export/error.h"
+#include "core/error.h"
 
 namespace sbrep {
 namespace {
@@ -42,7 +42,7 @@ TEST(Prolog, BlanksTheDoctypeAndNothingElse) {
   for (const char c : doctype_subset) subset_blanked += c == '\n' ? '\n' : ' ';
   const Case cases[] = {
       {"no DOCTYPE", std::string(kDecl) + kBody, std::string(kDecl) + kBody},
-      {"no declaration", "<!DOCTYPE DZSBB>" + std::string(kBody), Blanks(16) + kBody},
+      {"no XML declaration", "<!DOCTYPE DZSBB>" + std::string(kBody), Blanks(16) + kBody},
       {"plain", std::string(kDecl) + "<!DOCTYPE DZSBB>\n" + kBody,
        std::string(kDecl) + Blanks(16) + "\n" + kBody},
       {"system literal with '>'",

@@ -2,13 +2,13 @@
 // taken exactly as stored.
 #include <gtest/gtest.h>
 
-#include "filingclient/filing_client.h"
+#include "install/filing_client.h"
 #include "support/support.h"
 
 namespace sbrep {
 namespace {
 
-using testing::RegistryValue;
+using test::RegistryValue;
 
 TEST(ReadFilingClientPath, NothingUsableRegisteredReadsAsEmpty) {
   RegistryValue value;

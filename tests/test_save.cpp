@@ -6,20 +6,20 @@
 #include <optional>
 #include <vector>
 
-#include "export/error.h"
-#include "export/last_message.h"
-#include "filingclient/filesystem.h"
-#include "support/hold_open.h"
+#include "core/error.h"
+#include "host/hold_open.h"
+#include "include/sbrep.h"
+#include "platform/filesystem.h"
 #include "support/support.h"
-#include "tables/table_lines.h"
-#include "tables/writers.h"
-#include "writer_cases.h"
+#include "table_file/save.h"
+#include "table_file/table_lines.h"
+#include "transfer_cases.h"
 
 namespace sbrep {
 namespace {
 
-using testing::ReadBytes;
-using testing::WriteBytes;
+using test::ReadBytes;
+using test::WriteBytes;
 
 // The file an operation works on, told apart by name.
 enum class Target { kTable, kTemp, kFolder, kOther };
@@ -181,7 +181,7 @@ const std::string kNewBytes = JoinTableLines(kNew);
 class Save : public ::testing::Test {
  protected:
   void SetUp() override {
-    old_bytes_ = testing::ReadData("writers/TABLE08.dat");
+    old_bytes_ = test::ReadData("transfer/TABLE08.dat");
     path_ = folder_.Join("TABLE08.dat");
     WriteBytes(path_, old_bytes_);
   }
@@ -198,9 +198,9 @@ class Save : public ::testing::Test {
   }
 
   std::string Bytes() const { return ReadBytes(path_); }
-  std::string Listing() const { return testing::ListFolder(folder_.path()); }
+  std::string Listing() const { return test::ListFolder(folder_.path()); }
 
-  testing::ScratchFolder folder_;
+  test::ScratchFolder folder_;
   std::string path_;
   std::string old_bytes_;
 };
@@ -340,7 +340,7 @@ TEST_F(Save, RetriesARefusedRenameForAboutASecond) {
 }
 
 TEST_F(Save, ReadOnlyTableIsRefusedBeforeAnythingIsWritten) {
-  testing::MakeReadOnly(path_, true);
+  test::MakeReadOnly(path_, true);
   Injector injector({});
   const auto detail = SaveNow();
   EXPECT_EQ(detail, "cannot save TABLE08.dat: read-only");
@@ -359,7 +359,7 @@ TEST_F(Save, ReplacesATempFileLeftByACrash) {
 }
 
 TEST_F(Save, CarriesTheAttributesOver) {
-  const std::uint32_t distinct = testing::DistinctAttributes();
+  const std::uint32_t distinct = test::DistinctAttributes();
   ASSERT_TRUE(fs::PlatformFileSystem().set_attributes(path_, distinct).ok());
   fs::Attributes before;
   ASSERT_TRUE(fs::PlatformFileSystem().stat(path_, &before).ok());
@@ -370,25 +370,25 @@ TEST_F(Save, CarriesTheAttributesOver) {
   EXPECT_EQ(Bytes(), kNewBytes);
 }
 
-// The writer's protected region turns a failed save into the catch-all
-// text, over the text the income statement stores once its export loads.
-// The writer runs in process: the product has a file system of its own.
-TEST(SaveThroughTheWriter, AFailedSaveReachesTheCallerAsTheCatchAll) {
-  testing::FilingClient client;
-  const std::string old_bytes = testing::ReadData("writers/TABLE09.dat");
+// The transfer's protected region turns a failed save into the catch-all
+// text, which reaches the caller. The fault is injected into the same copy
+// of the library that the call runs in.
+TEST(SaveThroughTheTransfer, AFailedSaveReachesTheCallerAsTheCatchAll) {
+  test::FilingClient client;
+  const std::string old_bytes = test::ReadData("transfer/TABLE09.dat");
   client.PutTable("TABLE09.dat", old_bytes);
   const std::string xml = client.scratch().Join("syb.xml");
-  WriteBytes(xml, testing::RowExport("SB_SYB", testing::NumberedItems(3)));
-  int result = 0;
+  WriteBytes(xml, test::RowExport("SB_SYB", test::NumberedItems(3)));
+  test::CallResult call;
   {
     Injector injector({{"replace", Target::kTemp, 1, How::kKeepsFailing, fs::Status::kAccessDenied},
                        {"truncate", Target::kTable, 1, How::kFails}});
-    result = WriteIncomeStatement(testing::CallerPath(xml).c_str());
+    call = test::CallSetSBRepData(xml, SBREP_INCOME_STATEMENT);
   }
-  EXPECT_EQ(result, -1);
-  EXPECT_EQ(LastMessage(), MessageBytes(Message::kProcessingFailed));
+  EXPECT_EQ(call.result, -1);
+  EXPECT_EQ(call.message(), MessageBytes(Message::kProcessingFailed));
   EXPECT_EQ(ReadBytes(client.TablePath("TABLE09.dat")), old_bytes);
-  EXPECT_EQ(testing::ListFolder(fs::FolderOf(client.TablePath("TABLE09.dat"))), "TABLE09.dat");
+  EXPECT_EQ(test::ListFolder(fs::FolderOf(client.TablePath("TABLE09.dat"))), "TABLE09.dat");
 }
 
 // Real handles, as the filing client may hold its table file while a save
@@ -397,7 +397,7 @@ TEST(SaveThroughTheWriter, AFailedSaveReachesTheCallerAsTheCatchAll) {
 class HeldOpen : public Save {
  protected:
   void SetUp() override {
-    if (!testing::HoldOpen::Enforced()) {
+    if (!test::HoldOpen::Enforced()) {
       GTEST_SKIP() << "no sharing modes on this platform";
     }
     Save::SetUp();
@@ -407,7 +407,7 @@ class HeldOpen : public Save {
 TEST_F(HeldOpen, WithoutSharingTheSaveFailsAndTheBytesStay) {
   std::optional<std::string> detail;
   {
-    testing::HoldOpen hold(path_, testing::Sharing::kNone);
+    test::HoldOpen hold(path_, test::Sharing::kNone);
     ASSERT_TRUE(hold.ok());
     Injector injector({});  // counts, and skips the waits between retries
     detail = SaveNow();
@@ -420,7 +420,7 @@ TEST_F(HeldOpen, WithoutSharingTheSaveFailsAndTheBytesStay) {
 TEST_F(HeldOpen, WithReadAndWriteSharingTheTableIsRewrittenInPlace) {
   int table_opens = 0;
   {
-    testing::HoldOpen hold(path_, testing::Sharing::kReadWrite);
+    test::HoldOpen hold(path_, test::Sharing::kReadWrite);
     ASSERT_TRUE(hold.ok());
     Injector injector({});
     EXPECT_EQ(SaveNow(), std::nullopt);

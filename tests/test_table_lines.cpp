@@ -2,10 +2,10 @@
 // patch of an old file's lines.
 #include <gtest/gtest.h>
 
-#include "export/error.h"
-#include "filingclient/filesystem.h"
+#include "core/error.h"
+#include "platform/filesystem.h"
 #include "support/support.h"
-#include "tables/table_lines.h"
+#include "table_file/table_lines.h"
 
 namespace sbrep {
 namespace {
@@ -112,16 +112,16 @@ TEST(TableLines, PatchReplacesInOrder) {
 }
 
 TEST(TableLines, LoadReadsGbkBytesUnchanged) {
-  testing::ScratchFolder folder;
+  test::ScratchFolder folder;
   const std::string path = folder.Join("TABLE08.dat");
-  testing::WriteBytes(path, "L01:1,\xD7\xCA\xB2\xFA,\x80\xFF,\nLD0:,,,\r");
+  test::WriteBytes(path, "L01:1,\xD7\xCA\xB2\xFA,\x80\xFF,\nLD0:,,,\r");
   EXPECT_EQ(LoadTableLines(path).lines(), (Lines{"L01:1,\xD7\xCA\xB2\xFA,\x80\xFF,", "LD0:,,,"}));
-  testing::WriteBytes(path, "");
+  test::WriteBytes(path, "");
   EXPECT_EQ(LoadTableLines(path).size(), 0u);
 }
 
 TEST(TableLines, LoadFailureNamesTheFileAndTheCause) {
-  testing::ScratchFolder folder;
+  test::ScratchFolder folder;
   const std::string path = folder.Join("TABLE08.dat");
   try {
     LoadTableLines(path);
@@ -135,7 +135,7 @@ TEST(TableLines, LoadFailureNamesTheFileAndTheCause) {
   fs::FileSystem().open = [](const std::string&, fs::OpenMode, fs::Handle*) {
     return fs::Outcome{fs::Status::kAccessDenied, 5};
   };
-  testing::WriteBytes(path, "x");
+  test::WriteBytes(path, "x");
   std::string detail;
   try {
     LoadTableLines(path);

@@ -2,10 +2,12 @@
 // TABLE02.dat, every other line kept in place.
 #include <gtest/gtest.h>
 
-#include "tables/writers.h"
-#include "writer_cases.h"
+#include <variant>
 
-namespace sbrep::testing {
+#include "transfer/transfer.h"
+#include "transfer_cases.h"
+
+namespace sbrep::test {
 namespace {
 
 constexpr int kKind = 3;
@@ -40,15 +42,15 @@ std::string TotalsLine(const std::string& six) {
   return "L01:1," + six + ",0,0.00,0.00,0,0.00,0.00,";
 }
 
-class VatScheduleOne : public WriterTest {
+class VatScheduleOne : public TransferTest {
  protected:
-  void SetUp() override { PutTable(kTable, ReadData("writers/TABLE02.dat")); }
+  void SetUp() override { PutTable(kTable, ReadData("transfer/TABLE02.dat")); }
 };
 
 TEST_F(VatScheduleOne, ReproducesTheWorkedExample) {
-  const std::string xml = PutExport(ReadData("writers/vat-worked-example.xml"), "发票.xml");
+  const std::string xml = PutExport(ReadData("transfer/vat-worked-example.xml"), "发票.xml");
   const auto lines = ExpectSuccess(xml, kKind, kTable);
-  EXPECT_EQ(Table(kTable), ReadData("writers/TABLE02-worked-example.dat"));
+  EXPECT_EQ(Table(kTable), ReadData("transfer/TABLE02-worked-example.dat"));
   ASSERT_EQ(lines.size(), 15u);
   EXPECT_EQ(lines[2], "L01:1,2.00,1200.50,204.09,0.00,0.00,0.00,0,0.00,0.00,0,0.00,0.00,");
   EXPECT_EQ(lines[4], "L01:1,0.00,0.00,0.00,1.00,100.00,13.00,0,0.00,0.00,0,0.00,0.00,");
@@ -108,8 +110,8 @@ TEST_F(VatScheduleOne, TotalsByKindAndRate) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    PutTable(kTable, ReadData("writers/TABLE02.dat"));
-    const auto old_lines = Lines(ReadData("writers/TABLE02.dat"));
+    PutTable(kTable, ReadData("transfer/TABLE02.dat"));
+    const auto old_lines = Lines(ReadData("transfer/TABLE02.dat"));
     const auto lines = ExpectSuccess(PutExport(VatExport(c.invoices)), kKind, kTable);
     ASSERT_EQ(lines.size(), old_lines.size());
     const std::size_t patched[] = {2, 4, 9, 11};
@@ -131,7 +133,7 @@ TEST_F(VatScheduleOne, ExportFaultsFailWithTheXmlMessage) {
   } cases[] = {
       {"no invoices", VatExport({})},
       {"no invoice list", ReplacedAll(VatExport({good}), "SB_KPJK_FPXX>", "SB_KPJK_FP>")},
-      {"a declaration export", ReadData("writers/balance-sheet.xml")},
+      {"a balance-sheet export", ReadData("transfer/balance-sheet.xml")},
       {"SB_KPJK below the root", Replaced(Replaced(VatExport({good}), "<SB_KPJK>", "<R><SB_KPJK>"),
                                           "</SB_KPJK>", "</SB_KPJK></R>")},
       {"root in the wrong case", ReplacedAll(VatExport({good}), "SB_KPJK>", "sb_kpjk>")},
@@ -168,9 +170,9 @@ TEST_F(VatScheduleOne, ReadsOnlyTheFirstListAndAnyChildIsAnInvoice) {
 }
 
 TEST_F(VatScheduleOne, OldFilesOfAnyLengthFromTwelve) {
-  const std::string xml = PutExport(ReadData("writers/vat-worked-example.xml"));
-  const auto filed = Lines(ReadData("writers/TABLE02-worked-example.dat"));
-  const auto old_lines = Lines(ReadData("writers/TABLE02.dat"));
+  const std::string xml = PutExport(ReadData("transfer/vat-worked-example.xml"));
+  const auto filed = Lines(ReadData("transfer/TABLE02-worked-example.dat"));
+  const auto old_lines = Lines(ReadData("transfer/TABLE02.dat"));
   for (const std::size_t count : {12, 13, 15}) {
     SCOPED_TRACE(count);
     const std::vector<std::string> old_file(old_lines.begin(), old_lines.begin() + count);
@@ -186,16 +188,17 @@ TEST_F(VatScheduleOne, OldFilesOfAnyLengthFromTwelve) {
 }
 
 TEST_F(VatScheduleOne, PrepareCountsWhatTheWalkSaw) {
-  const std::string xml = PutExport(ReadData("writers/vat-worked-example.xml"));
+  const std::string xml = PutExport(ReadData("transfer/vat-worked-example.xml"));
   const std::string before = Table(kTable);
-  const Preparation p = PrepareTable(TableKind::kVatScheduleOne, xml, client_.folder());
-  EXPECT_EQ(p.totals.invoices, 7u);
-  EXPECT_EQ(p.totals.voided, 1u);
-  EXPECT_EQ(p.totals.counted, 5u);
-  EXPECT_EQ(p.totals.ignored, 1u);
-  EXPECT_EQ(p.totals.kind_one, 1u);
-  EXPECT_DOUBLE_EQ(p.totals.cells[1][1], 50.0);
-  EXPECT_EQ(p.new_lines.lines(), Lines(ReadData("writers/TABLE02-worked-example.dat")));
+  const Preparation p = PrepareTable(EntryOf(TableKind::kVatScheduleOne), xml, client_.folder());
+  const VatTotals& totals = std::get<VatTotals>(p.values);
+  EXPECT_EQ(totals.invoices, 7u);
+  EXPECT_EQ(totals.voided, 1u);
+  EXPECT_EQ(totals.counted, 5u);
+  EXPECT_EQ(totals.ignored, 1u);
+  EXPECT_EQ(totals.kind_one, 1u);
+  EXPECT_DOUBLE_EQ(totals.cells[1][1], 50.0);
+  EXPECT_EQ(p.new_lines.lines(), Lines(ReadData("transfer/TABLE02-worked-example.dat")));
   EXPECT_EQ(Table(kTable), before);
 }
 
@@ -229,8 +232,8 @@ TEST_F(VatScheduleOne, FailuresNameWhatIsWrong) {
 // Each call hands back the text of its own failure, not one left in the slot
 // by an earlier call of another kind.
 TEST_F(VatScheduleOne, EachFailureHandsBackItsOwnText) {
-  PutTable("TABLE09.dat", ReadData("writers/TABLE09.dat"));
-  const std::string invoices = PutExport(ReadData("writers/vat-worked-example.xml"), "vat.xml");
+  PutTable("TABLE09.dat", ReadData("transfer/TABLE09.dat"));
+  const std::string invoices = PutExport(ReadData("transfer/vat-worked-example.xml"), "vat.xml");
   const std::string no_invoices = PutExport(VatExport({}), "none.xml");
   const std::string income = PutExport(RowExport("SB_SYB", NumberedItems(2)), "syb.xml");
   const std::string twelve_lines = Joined(std::vector<std::string>(12, "L01:1,"));
@@ -279,4 +282,4 @@ TEST_F(VatScheduleOne, FilesTheExampleInstall) {
 }
 
 }  // namespace
-}  // namespace sbrep::testing
+}  // namespace sbrep::test

@@ -1,97 +1,20 @@
-// Helpers the tests share: scratch folders, file bytes, a filing-client
-// install, the registry value, and the caller's view of a path.
+// What the in-process tests share on top of the host helpers: the platform's
+// code-page converter and a host's call with a UTF-8 path. These tests link
+// the library's objects, so a fault injected here reaches the library.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-namespace sbrep::testing {
+#include "host/host.h"
+#include "host/host_call.h"
 
-// A fresh folder, removed with everything in it when the object dies.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  // UTF-8, with the platform's separator, no trailing separator.
-  const std::string& path() const { return path_; }
-  std::string Join(const std::string& relative) const;
-
- private:
-  std::string path_;
-};
-
-// The bytes of a file; empty when it cannot be read.
-std::string ReadBytes(const std::string& path);
-// Creates folders as needed.
-void WriteBytes(const std::string& path, const std::string& bytes);
-bool Exists(const std::string& path);
-// A named pipe at the path; false where the platform has none.
-bool MakePipe(const std::string& path);
-void MakeFolder(const std::string& path);
-void MakeReadOnly(const std::string& path, bool read_only);
-// The names in a folder, sorted.
-std::string ListFolder(const std::string& path);
-
-// tests/data as this platform names it.
-std::string DataRoot();
-// A fixture file below tests/data.
-std::string DataPath(const std::string& relative);
-std::string ReadData(const std::string& relative);
+namespace sbrep::test {
 
 // The UTF-8 text of GBK bytes, through the platform's converter.
 std::string GbkToUtf8ForTest(const std::string& gbk);
 // The bytes a host hands over for a UTF-8 path (the ANSI code page on Windows).
 std::string CallerPath(const std::string& utf8);
-
-// The filing client's registry value, set for the life of the object. The
-// original state is restored afterwards.
-class RegistryValue {
- public:
-  RegistryValue();
-  ~RegistryValue();
-  RegistryValue(const RegistryValue&) = delete;
-  RegistryValue& operator=(const RegistryValue&) = delete;
-
-  void SetString(const std::string& utf8);
-  void SetExpandString(const std::string& utf8);
-  void SetDword(std::uint32_t value);
-  // The key without the value Path.
-  void KeyOnly();
-  // No key at all.
-  void Remove();
-  // Windows 64-bit only: the value in one registry view, the other left as it is.
-  void SetStringInView(const std::string& utf8, bool view32);
-  static bool HasViews();
-
- private:
-  std::string state_;
-};
-
-// A filing-client install: <root>/Dexlan/ICDAT with the given table files,
-// registered for the life of the object.
-class FilingClient {
- public:
-  FilingClient();
-  const std::string& folder() const { return scratch_.path(); }
-  std::string TablePath(const std::string& name) const;
-  void PutTable(const std::string& name, const std::string& bytes);
-  RegistryValue& registry() { return registry_; }
-  ScratchFolder& scratch() { return scratch_; }
-
- private:
-  ScratchFolder scratch_;
-  RegistryValue registry_;
-};
-
-// Runs SetSBRepData with a 64-byte buffer pre-filled with 0xCC.
-struct CallResult {
-  int result = 0;
-  std::string buffer;           // all 64 bytes
-  std::string message() const;  // the bytes before the first NUL
-  bool untouched() const;       // every byte still 0xCC
-};
+// SetSBRepData for a UTF-8 path, passed as a host would pass it.
 CallResult CallSetSBRepData(const std::string& xml_path_utf8, int kind);
 
-}  // namespace sbrep::testing
+}  // namespace sbrep::test

@@ -1,0 +1,22 @@
+#include <unistd.h>
+
+#include "cli/console.h"
+
+namespace sbrep::cli {
+
+std::vector<std::string> CommandLine(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  return args;
+}
+
+void WriteTerminal(Stream stream, std::string_view utf8) {
+  const int fd = stream == Stream::kOut ? STDOUT_FILENO : STDERR_FILENO;
+  while (!utf8.empty()) {
+    const ssize_t n = ::write(fd, utf8.data(), utf8.size());
+    if (n <= 0) return;
+    utf8.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+}  // namespace sbrep::cli

@@ -1,0 +1,48 @@
+#include "install/filing_client.h"
+
+#include "core/error.h"
+#include "platform/filesystem.h"
+#include "platform/registry.h"
+
+namespace sbrep {
+namespace {
+
+constexpr const char kClientKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\dexlan.exe";
+
+[[noreturn]] void Fail(Message message, const std::string& detail) {
+  throw Error(message, Fault::kInstall, detail);
+}
+
+}  // namespace
+
+std::string ReadFilingClientPath() {
+  const auto value = registry::ReadMachineString(kClientKey, "Path");
+  if (!value || registry::IsBlank(*value)) return {};
+  return *value;
+}
+
+OpeningPaths RunOpeningSequence(std::string_view table_file, Message missing_table,
+                                const std::string& xml_path,
+                                const std::optional<std::string>& client_folder) {
+  const std::string client = client_folder ? *client_folder : ReadFilingClientPath();
+  if (registry::IsBlank(client)) {
+    Fail(Message::kNotInstalled, "no install folder is registered under HKEY_LOCAL_MACHINE\\" +
+                                     std::string(kClientKey) + " (value Path)");
+  }
+  if (!fs::IsFolder(client)) {
+    Fail(Message::kInstallFolderMissing, "the install folder '" + client + "' does not exist");
+  }
+  OpeningPaths paths;
+  paths.table_path = client + "\\Dexlan\\ICDAT\\" + std::string(table_file);
+  if (!fs::IsFile(paths.table_path)) {
+    Fail(missing_table, "the table file '" + paths.table_path + "' does not exist");
+  }
+  if (!fs::IsFile(xml_path)) {
+    Fail(Message::kExportMissing, "the export '" + xml_path + "' does not exist");
+  }
+  paths.xml_path = xml_path;
+  return paths;
+}
+
+}  // namespace sbrep

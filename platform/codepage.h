@@ -1,0 +1,26 @@
+// The code-page seam: GBK (code page 936), the texts of the tables and the
+// messages, and the system's ANSI code page, in which a host passes its
+// paths; each to and from UTF-8 with the platform's own converter
+// (MultiByteToWideChar and WideCharToMultiByte, or iconv).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sbrep {
+
+// Nothing when a character has no GBK form; never a substitute character.
+std::optional<std::string> Utf8ToGbk(std::string_view utf8);
+// Nothing when the bytes are not valid GBK.
+std::optional<std::string> GbkToUtf8(std::string_view gbk);
+
+// A host's path as UTF-8: Windows decodes it from the ANSI code page, POSIX
+// keeps the bytes. A null pointer is empty text.
+std::string AnsiToUtf8(const char* path);
+// The bytes a host passes for a UTF-8 path: the ANSI code page on Windows,
+// the UTF-8 itself on POSIX. Nothing when the code page has no form for one
+// of its characters.
+std::optional<std::string> Utf8ToAnsi(const std::string& utf8);
+
+}  // namespace sbrep

@@ -1,0 +1,101 @@
+// The file-system seam. Every file operation of the library goes through the
+// table returned by FileSystem(), so that tests can make any step fail.
+// Paths are UTF-8; both '\' and '/' separate folders on every platform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace sbrep::fs {
+
+enum class Status {
+  kOk,
+  kNotFound,
+  kAccessDenied,      // includes a read-only file or folder
+  kSharingViolation,  // another handle's sharing mode forbids this
+  kTooLarge,          // more bytes than the reader allows
+  kOther,
+};
+
+// Why an operation failed, for the detail text.
+struct Outcome {
+  Status status = Status::kOk;
+  long native_code = 0;  // errno or GetLastError()
+  bool ok() const { return status == Status::kOk; }
+};
+
+enum class OpenMode {
+  kRead,              // existing file, read access, sharing read, write and delete
+  kReadWrite,         // existing file, read and write access, sharing read and write
+  kCreateOrTruncate,  // a new file, or an old one emptied; write access, no sharing
+};
+
+using Handle = std::intptr_t;
+
+struct Attributes {
+  bool exists = false;
+  bool directory = false;
+  bool read_only = false;  // read-only attribute, or no write permission
+  std::uint64_t size = 0;
+  std::uint32_t native = 0;  // Windows attributes or POSIX mode bits
+};
+
+// The system calls, one entry each.
+struct Ops {
+  Outcome (*stat)(const std::string& path, Attributes* out);
+  Outcome (*open)(const std::string& path, OpenMode mode, Handle* out);
+  Outcome (*read)(Handle handle, void* buffer, std::size_t size, std::size_t* got);
+  Outcome (*write)(Handle handle, const void* data, std::size_t size);
+  Outcome (*seek)(Handle handle, std::uint64_t offset);
+  Outcome (*truncate)(Handle handle, std::uint64_t size);
+  Outcome (*flush)(Handle handle);
+  Outcome (*close)(Handle handle);
+  // Replaces `to` by `from` in one step.
+  Outcome (*replace)(const std::string& from, const std::string& to);
+  Outcome (*remove)(const std::string& path);
+  // Gives `path` the attributes or mode bits `native`.
+  Outcome (*set_attributes)(const std::string& path, std::uint32_t native);
+  // Makes a rename in the folder durable (fsync of the folder; nothing on Windows).
+  Outcome (*sync_folder)(const std::string& folder);
+  // Sleeps between retries.
+  void (*sleep_ms)(unsigned milliseconds);
+};
+
+// The table in force. Tests may change entries and must restore them.
+Ops& FileSystem();
+// The platform's own table.
+const Ops& PlatformFileSystem();
+
+// A readable text for an outcome, such as "access denied (5)".
+std::string Describe(const Outcome& outcome);
+
+bool IsFolder(const std::string& path);
+bool IsFile(const std::string& path);
+
+// The folder part of a path, up to and including its last separator.
+std::string FolderOf(const std::string& path);
+// The last component of a path.
+std::string NameOf(const std::string& path);
+
+// An open handle that is closed when it goes out of scope.
+class File {
+ public:
+  File() = default;
+  ~File() { Close(); }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  Outcome Open(const std::string& path, OpenMode mode);
+  Outcome ReadAll(std::string* bytes, std::uint64_t limit);
+  Outcome WriteAll(const std::string& bytes);
+  Outcome Close();
+  Handle handle() const { return handle_; }
+  bool is_open() const { return open_; }
+
+ private:
+  Handle handle_ = 0;
+  bool open_ = false;
+};
+
+}  // namespace sbrep::fs

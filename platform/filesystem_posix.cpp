@@ -1,0 +1,180 @@
+// POSIX file system. Backslashes in paths are folder separators here too, so
+// that Windows-style table paths work unchanged.
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/filesystem.h"
+
+namespace sbrep::fs {
+namespace {
+
+std::string Native(const std::string& path) {
+  std::string native = path;
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  return native;
+}
+
+Outcome FromErrno(int code) {
+  switch (code) {
+    case 0:
+      return {};
+    case ENOENT:
+    case ENOTDIR:
+      return {Status::kNotFound, code};
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return {Status::kAccessDenied, code};
+    case ETXTBSY:
+    case EBUSY:
+      return {Status::kSharingViolation, code};
+    default:
+      return {Status::kOther, code};
+  }
+}
+
+Outcome Stat(const std::string& path, Attributes* out) {
+  *out = Attributes();
+  struct stat info;
+  const std::string native = Native(path);
+  if (::stat(native.c_str(), &info) != 0) {
+    const int code = errno;
+    if (code == ENOENT || code == ENOTDIR) return {};
+    return FromErrno(code);
+  }
+  // A pipe, socket or device is neither a file nor a folder here: reading
+  // a pipe would block the call for good.
+  if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) return {};
+  out->exists = true;
+  out->directory = S_ISDIR(info.st_mode);
+  // No write bit counts too: root may write anything, but a file without one
+  // was marked read-only on purpose.
+  out->read_only = (info.st_mode & 0222) == 0 || ::access(native.c_str(), W_OK) != 0;
+  out->size = static_cast<std::uint64_t>(info.st_size);
+  out->native = static_cast<std::uint32_t>(info.st_mode & 07777);
+  return {};
+}
+
+Outcome Open(const std::string& path, OpenMode mode, Handle* out) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case OpenMode::kRead:
+      flags |= O_RDONLY;
+      break;
+    case OpenMode::kReadWrite:
+      flags |= O_RDWR;
+      break;
+    case OpenMode::kCreateOrTruncate:
+      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+  }
+  const int fd = ::open(Native(path).c_str(), flags, 0644);
+  if (fd < 0) return FromErrno(errno);
+  struct stat info;
+  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return {Status::kAccessDenied, EISDIR};
+  }
+  *out = fd;
+  return {};
+}
+
+Outcome Read(Handle handle, void* buffer, std::size_t size, std::size_t* got) {
+  for (;;) {
+    const ssize_t n = ::read(static_cast<int>(handle), buffer, size);
+    if (n >= 0) {
+      *got = static_cast<std::size_t>(n);
+      return {};
+    }
+    if (errno != EINTR) return FromErrno(errno);
+  }
+}
+
+Outcome Write(Handle handle, const void* data, std::size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(static_cast<int>(handle), p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return FromErrno(errno);
+    }
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
+Outcome Seek(Handle handle, std::uint64_t offset) {
+  if (::lseek(static_cast<int>(handle), static_cast<off_t>(offset), SEEK_SET) < 0) {
+    return FromErrno(errno);
+  }
+  return {};
+}
+
+Outcome Truncate(Handle handle, std::uint64_t size) {
+  if (::ftruncate(static_cast<int>(handle), static_cast<off_t>(size)) != 0) {
+    return FromErrno(errno);
+  }
+  return {};
+}
+
+Outcome Flush(Handle handle) {
+  if (::fsync(static_cast<int>(handle)) != 0) return FromErrno(errno);
+  return {};
+}
+
+Outcome Close(Handle handle) {
+  if (::close(static_cast<int>(handle)) != 0) return FromErrno(errno);
+  return {};
+}
+
+Outcome Replace(const std::string& from, const std::string& to) {
+  if (::rename(Native(from).c_str(), Native(to).c_str()) != 0) return FromErrno(errno);
+  return {};
+}
+
+Outcome Remove(const std::string& path) {
+  if (::unlink(Native(path).c_str()) != 0) return FromErrno(errno);
+  return {};
+}
+
+Outcome SetAttributes(const std::string& path, std::uint32_t native) {
+  if (::chmod(Native(path).c_str(), static_cast<mode_t>(native)) != 0) return FromErrno(errno);
+  return {};
+}
+
+Outcome SyncFolder(const std::string& folder) {
+  const std::string native = folder.empty() ? std::string(".") : Native(folder);
+  const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return FromErrno(errno);
+  const int rc = ::fsync(fd);
+  const int code = errno;
+  ::close(fd);
+  return rc == 0 ? Outcome() : FromErrno(code);
+}
+
+void SleepMs(unsigned milliseconds) {
+  struct timespec delay;
+  delay.tv_sec = milliseconds / 1000;
+  delay.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+  while (::nanosleep(&delay, &delay) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace
+
+const Ops& PlatformFileSystem() {
+  static const Ops ops = {Stat,  Open,    Read,   Write,         Seek,       Truncate, Flush,
+                          Close, Replace, Remove, SetAttributes, SyncFolder, SleepMs};
+  return ops;
+}
+
+}  // namespace sbrep::fs

@@ -1,0 +1,156 @@
+// Windows file system, through the wide API only.
+#include <windows.h>
+
+#include "platform/filesystem.h"
+#include "platform/utf16_win32.h"
+
+namespace sbrep::fs {
+namespace {
+
+Outcome FromError(DWORD code) {
+  switch (code) {
+    case ERROR_SUCCESS:
+      return {};
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+      return {Status::kNotFound, static_cast<long>(code)};
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return {Status::kAccessDenied, static_cast<long>(code)};
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return {Status::kSharingViolation, static_cast<long>(code)};
+    default:
+      return {Status::kOther, static_cast<long>(code)};
+  }
+}
+
+Outcome LastError() { return FromError(GetLastError()); }
+
+HANDLE AsHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+Outcome Stat(const std::string& path, Attributes* out) {
+  *out = Attributes();
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(win32::Widen(path).c_str(), GetFileExInfoStandard, &data)) {
+    const Outcome outcome = LastError();
+    return outcome.status == Status::kNotFound ? Outcome() : outcome;
+  }
+  out->exists = true;
+  out->directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  out->read_only = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  out->size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  out->native = data.dwFileAttributes;
+  return {};
+}
+
+Outcome Open(const std::string& path, OpenMode mode, Handle* out) {
+  DWORD access = GENERIC_READ;
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case OpenMode::kRead:
+      break;
+    case OpenMode::kReadWrite:
+      access = GENERIC_READ | GENERIC_WRITE;
+      share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+      break;
+    case OpenMode::kCreateOrTruncate:
+      access = GENERIC_WRITE;
+      share = 0;
+      disposition = CREATE_ALWAYS;
+      break;
+  }
+  const HANDLE handle = CreateFileW(win32::Widen(path).c_str(), access, share, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return LastError();
+  *out = reinterpret_cast<Handle>(handle);
+  return {};
+}
+
+Outcome Read(Handle handle, void* buffer, std::size_t size, std::size_t* got) {
+  DWORD n = 0;
+  const DWORD ask = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+  if (!ReadFile(AsHandle(handle), buffer, ask, &n, nullptr)) return LastError();
+  *got = n;
+  return {};
+}
+
+Outcome Write(Handle handle, const void* data, std::size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const DWORD ask = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD n = 0;
+    if (!WriteFile(AsHandle(handle), p, ask, &n, nullptr)) return LastError();
+    if (n == 0) return {Status::kOther, static_cast<long>(ERROR_WRITE_FAULT)};
+    p += n;
+    size -= n;
+  }
+  return {};
+}
+
+Outcome Seek(Handle handle, std::uint64_t offset) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(AsHandle(handle), to, nullptr, FILE_BEGIN)) return LastError();
+  return {};
+}
+
+Outcome Truncate(Handle handle, std::uint64_t size) {
+  const Outcome moved = Seek(handle, size);
+  if (!moved.ok()) return moved;
+  if (!SetEndOfFile(AsHandle(handle))) return LastError();
+  return {};
+}
+
+Outcome Flush(Handle handle) {
+  if (!FlushFileBuffers(AsHandle(handle))) return LastError();
+  return {};
+}
+
+Outcome Close(Handle handle) {
+  if (!CloseHandle(AsHandle(handle))) return LastError();
+  return {};
+}
+
+Outcome Replace(const std::string& from, const std::string& to) {
+  if (!MoveFileExW(win32::Widen(from).c_str(), win32::Widen(to).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return LastError();
+  }
+  return {};
+}
+
+Outcome Remove(const std::string& path) {
+  if (!DeleteFileW(win32::Widen(path).c_str())) return LastError();
+  return {};
+}
+
+Outcome SetAttributes(const std::string& path, std::uint32_t native) {
+  // Only the attributes a program may set; FILE_ATTRIBUTE_NORMAL stands alone.
+  DWORD settable =
+      native & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  if (settable == 0) settable = FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileAttributesW(win32::Widen(path).c_str(), settable)) return LastError();
+  return {};
+}
+
+Outcome SyncFolder(const std::string&) {
+  // MOVEFILE_WRITE_THROUGH has made the rename durable already.
+  return {};
+}
+
+void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
+
+}  // namespace
+
+const Ops& PlatformFileSystem() {
+  static const Ops ops = {Stat,  Open,    Read,   Write,         Seek,       Truncate, Flush,
+                          Close, Replace, Remove, SetAttributes, SyncFolder, SleepMs};
+  return ops;
+}
+
+}  // namespace sbrep::fs

@@ -1,0 +1,51 @@
+// The item walk and the rebuild that the balance sheet and the income
+// statement share: two value texts per row, taken from one item each.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "table_file/table_lines.h"
+#include "transfer/table_kinds.h"
+#include "transfer/values.h"
+
+namespace sbrep {
+
+// Where one row table's figures come from and where its lines go.
+struct RowTable {
+  std::string_view section;    // "SB_ZCFZB"; the parts are section + _JG, _BTXX, _MXXX
+  std::string_view item_name;  // the expected item name, for details only
+  std::size_t rows;
+  int tag_offset;  // the tag of row r is r + tag_offset
+  std::size_t header;
+  std::size_t trailer_begin;
+  std::size_t trailer_end;
+  const int* marker_rows;  // a marker line follows each of these rows, in order
+  std::size_t marker_count;
+  int first_marker_digit;  // later markers count up from it, modulo 16
+};
+
+// The two layouts, in balance_sheet.cpp and income_statement.cpp.
+extern const RowTable kBalanceSheetRows;
+extern const RowTable kIncomeStatementRows;
+
+// `title` names the table in a detail ("balance sheet has 59 items").
+RowValues ReadRowTable(const RowTable& table, std::string_view title, const std::string& xml_path);
+// `file_name` names the file in a detail ("TABLE08.dat has 80 lines").
+TableLines BuildRowTable(const RowTable& table, std::string_view file_name,
+                         const TableLines& old_lines, const RowValues& values);
+
+// The two stages of a row table, as the kind table names them.
+template <const RowTable& kLayout>
+Values ReadRows(const KindEntry& kind, const std::string& xml_path) {
+  return ReadRowTable(kLayout, kind.title, xml_path);
+}
+
+template <const RowTable& kLayout>
+TableLines BuildRows(const KindEntry& kind, const TableLines& old_lines, const Values& values) {
+  return BuildRowTable(kLayout, kind.file_name, old_lines, std::get<RowValues>(values));
+}
+
+}  // namespace sbrep

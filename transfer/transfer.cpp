@@ -1,0 +1,83 @@
+// The frame every transfer runs: opening checks, XML stage, file stage, and
+// the mapping of any failure to one message and -1.
+#include "transfer/transfer.h"
+
+#include <exception>
+#include <new>
+
+#include "platform/codepage.h"
+#include "table_file/save.h"
+
+namespace sbrep {
+namespace {
+
+// Runs one stage so that whatever it throws leaves it as an Error. Errors of
+// the stage's own making keep their message and fault; anything else is the
+// machine's doing.
+template <typename Stage>
+void RunStage(Stage&& stage) {
+  try {
+    stage();
+  } catch (const Error&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    ThrowMachineError("out of memory");
+  } catch (const std::exception& e) {
+    ThrowMachineError(e.what());
+  } catch (...) {
+    ThrowMachineError("unknown failure");
+  }
+}
+
+// The file stage is the protected region: whatever fails in it reports the
+// catch-all text, even an Error that carries another message.
+template <typename Stage>
+void RunFileStage(Stage&& stage) {
+  try {
+    RunStage(stage);
+  } catch (const Error& e) {
+    if (e.message() == Message::kProcessingFailed) throw;
+    ThrowTableError(e.detail());
+  }
+}
+
+}  // namespace
+
+Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
+                         const std::optional<std::string>& client_folder) {
+  Preparation p;
+  p.kind = &kind;
+  RunStage([&] {
+    p.paths = RunOpeningSequence(kind.file_name, kind.missing_table, xml_path, client_folder);
+  });
+  RunStage([&] { p.values = kind.read(kind, p.paths.xml_path); });
+  RunFileStage([&] {
+    p.old_lines = LoadTableLines(p.paths.table_path);
+    p.new_lines = kind.build(kind, p.old_lines, p.values);
+  });
+  return p;
+}
+
+TransferOutcome TransferTable(const KindEntry& kind, const char* host_path) noexcept {
+  TransferOutcome outcome;
+  try {
+    std::string path;
+    RunStage([&] { path = AnsiToUtf8(host_path); });
+    const Preparation p = PrepareTable(kind, path);
+    RunFileStage([&] { SaveTableLines(p.new_lines, p.paths.table_path); });
+  } catch (const Error& e) {
+    outcome.result = -1;
+    outcome.message = e.message();
+    try {
+      outcome.error = e;
+    } catch (...) {
+      // Out of memory for the detail: the result and the message stand.
+    }
+  } catch (...) {
+    outcome.result = -1;
+    outcome.message = Message::kProcessingFailed;
+  }
+  return outcome;
+}
+
+}  // namespace sbrep

@@ -1,0 +1,335 @@
+// The prolog guard. It reads the prolog as a sequence of code units (bytes for
+// the ASCII-compatible encodings, 16-bit units for UTF-16), so one scanner
+// serves every encoding family a parser could be handed.
+#include "xml/prolog.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "core/error.h"
+
+namespace sbrep {
+namespace {
+
+enum class Family { kAscii, kUtf16Le, kUtf16Be };
+
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+unsigned char Byte(const std::string& bytes, std::size_t i) {
+  return static_cast<unsigned char>(bytes[i]);
+}
+
+// The bytes as code units of one family, after any byte order mark.
+class Units {
+ public:
+  Units(std::string& bytes, Family family, std::size_t skip)
+      : bytes_(bytes), family_(family), skip_(skip) {
+    const std::size_t width = family == Family::kAscii ? 1 : 2;
+    size_ = (bytes.size() - skip) / width;
+  }
+
+  std::size_t size() const { return size_; }
+  Family family() const { return family_; }
+
+  std::uint32_t At(std::size_t i) const {
+    switch (family_) {
+      case Family::kAscii:
+        return Byte(bytes_, skip_ + i);
+      case Family::kUtf16Le:
+        return Byte(bytes_, skip_ + 2 * i) | (Byte(bytes_, skip_ + 2 * i + 1) << 8);
+      case Family::kUtf16Be:
+        return (Byte(bytes_, skip_ + 2 * i) << 8) | Byte(bytes_, skip_ + 2 * i + 1);
+    }
+    return 0;
+  }
+
+  void Set(std::size_t i, std::uint32_t unit) {
+    switch (family_) {
+      case Family::kAscii:
+        bytes_[skip_ + i] = static_cast<char>(unit);
+        break;
+      case Family::kUtf16Le:
+        bytes_[skip_ + 2 * i] = static_cast<char>(unit & 0xFF);
+        bytes_[skip_ + 2 * i + 1] = static_cast<char>(unit >> 8);
+        break;
+      case Family::kUtf16Be:
+        bytes_[skip_ + 2 * i] = static_cast<char>(unit >> 8);
+        bytes_[skip_ + 2 * i + 1] = static_cast<char>(unit & 0xFF);
+        break;
+    }
+  }
+
+  // Whether the ASCII text `text` starts at unit `i`.
+  bool Matches(std::size_t i, std::string_view text) const {
+    if (i > size_ || size_ - i < text.size()) return false;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+      if (At(i + k) != static_cast<unsigned char>(text[k])) return false;
+    }
+    return true;
+  }
+
+  // The position of the next `text` at or after `i`, or kNone.
+  std::size_t Find(std::size_t i, std::string_view text) const {
+    for (; i < size_; ++i) {
+      if (Matches(i, text)) return i;
+    }
+    return kNone;
+  }
+
+  // The position just past the literal opened by the quote at `i`, or kNone.
+  std::size_t SkipLiteral(std::size_t i) const {
+    const std::uint32_t quote = At(i);
+    for (++i; i < size_; ++i) {
+      if (At(i) == quote) return i + 1;
+    }
+    return kNone;
+  }
+
+  // The 1-based line of unit `i`.
+  std::size_t LineOf(std::size_t i) const {
+    std::size_t line = 1;
+    for (std::size_t k = 0; k < i && k < size_; ++k) {
+      if (At(k) == '\n') ++line;
+    }
+    return line;
+  }
+
+  // The ASCII text of units [from, to); other units become '?'.
+  std::string Text(std::size_t from, std::size_t to) const {
+    std::string text;
+    for (std::size_t k = from; k < to; ++k) {
+      const std::uint32_t unit = At(k);
+      text.push_back(unit < 0x80 ? static_cast<char>(unit) : '?');
+    }
+    return text;
+  }
+
+ private:
+  std::string& bytes_;
+  Family family_;
+  std::size_t skip_;
+  std::size_t size_;
+};
+
+bool IsSpace(std::uint32_t unit) {
+  return unit == ' ' || unit == '\t' || unit == '\r' || unit == '\n';
+}
+
+bool IsQuote(std::uint32_t unit) { return unit == '"' || unit == '\''; }
+
+// Picks the family from the byte order mark or the first bytes. Only families
+// whose markup characters this scanner can see are accepted; for any other a
+// DOCTYPE could pass unseen.
+Family Detect(const std::string& bytes, std::size_t* skip) {
+  *skip = 0;
+  const std::size_t n = bytes.size();
+  auto starts = [&](std::initializer_list<unsigned> prefix) {
+    if (n < prefix.size()) return false;
+    std::size_t i = 0;
+    for (const unsigned b : prefix) {
+      if (Byte(bytes, i++) != b) return false;
+    }
+    return true;
+  };
+  // A document begins with '<', white space or a mark, never with NUL, so a
+  // pair of zero bytes in either half of the first four is 32-bit units, in
+  // whichever byte order.
+  if (n >= 4 && ((Byte(bytes, 0) == 0 && Byte(bytes, 1) == 0) ||
+                 (Byte(bytes, 2) == 0 && Byte(bytes, 3) == 0))) {
+    ThrowExportError("the export is in UTF-32, which this does not read");
+  }
+  if (starts({0x4C, 0x6F, 0xA7, 0x94})) {
+    ThrowExportError("the export is in EBCDIC, which this does not read");
+  }
+  if (starts({0xEF, 0xBB, 0xBF})) {
+    *skip = 3;
+    return Family::kAscii;
+  }
+  if (starts({0xFF, 0xFE})) {
+    *skip = 2;
+    return Family::kUtf16Le;
+  }
+  if (starts({0xFE, 0xFF})) {
+    *skip = 2;
+    return Family::kUtf16Be;
+  }
+  // A NUL never occurs in an 8-bit document, so a zero byte beside an ASCII
+  // one means 16-bit units without a mark.
+  if (n >= 2 && Byte(bytes, 0) != 0 && Byte(bytes, 1) == 0) return Family::kUtf16Le;
+  if (n >= 2 && Byte(bytes, 0) == 0 && Byte(bytes, 1) != 0) return Family::kUtf16Be;
+  return Family::kAscii;
+}
+
+// The encoding name without case, '-', '_' or spaces.
+std::string Normalised(const std::string& name) {
+  std::string out;
+  for (const char c : name) {
+    if (c == '-' || c == '_' || c == ' ') continue;
+    out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+  }
+  return out;
+}
+
+bool StartsWith(const std::string& text, std::string_view prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Whether a declared encoding keeps the prolog's markup where the scanner saw
+// it. UTF-7, HZ or EBCDIC would let a parser read markup that is not there.
+bool Readable(const std::string& name, Family family) {
+  const std::string n = Normalised(name);
+  if (family != Family::kAscii) {
+    return StartsWith(n, "UTF16") || n == "UCS2" || n == "ISO10646UCS2" || n == "UNICODE";
+  }
+  static constexpr std::string_view kNames[] = {"UTF8",  "GBK",    "GB2312", "GB18030",   "CP936",
+                                                "XGBK",  "EUCCN",  "BIG5",   "BIG5HKSCS", "USASCII",
+                                                "ASCII", "LATIN1", "EUCJP",  "SHIFTJIS",  "EUCKR"};
+  for (const auto known : kNames) {
+    if (n == known) return true;
+  }
+  return StartsWith(n, "ISO8859") || StartsWith(n, "WINDOWS125") || StartsWith(n, "CP125");
+}
+
+// Checks the encoding named in the XML declaration [from, to) and reads
+// GB2312 as GBK: one parser refuses the name, every parser knows its superset.
+void GuardEncoding(Units& units, std::size_t from, std::size_t to) {
+  std::size_t i = from;
+  for (; i < to; ++i) {
+    if (units.Matches(i, "encoding") && i > from && IsSpace(units.At(i - 1))) break;
+  }
+  if (i >= to) return;
+  i += 8;
+  while (i < to && IsSpace(units.At(i))) ++i;
+  if (i >= to || units.At(i) != '=') return;
+  ++i;
+  while (i < to && IsSpace(units.At(i))) ++i;
+  if (i >= to || !IsQuote(units.At(i))) return;
+  const std::size_t close = units.SkipLiteral(i);
+  if (close == kNone || close > to) return;
+  const std::size_t value = i + 1;
+  const std::size_t end = close - 1;
+  const std::string name = units.Text(value, end);
+  if (!Readable(name, units.family())) {
+    ThrowExportError("the export declares the encoding '" + name + "', which this does not read");
+  }
+  // The shorter name closes its literal early; blanks after the quote keep
+  // every later position where it was and are legal in the declaration.
+  if (units.family() == Family::kAscii && Normalised(name) == "GB2312") {
+    static constexpr std::string_view kGbk = "GBK";
+    const std::uint32_t quote = units.At(end);
+    for (std::size_t k = 0; k < kGbk.size(); ++k) units.Set(value + k, kGbk[k]);
+    units.Set(value + kGbk.size(), quote);
+    for (std::size_t k = value + kGbk.size() + 1; k < close; ++k) units.Set(k, ' ');
+  }
+}
+
+// The end of a markup declaration in the internal subset, minding literals.
+std::size_t MarkupEnd(const Units& units, std::size_t i) {
+  while (i < units.size()) {
+    const std::uint32_t unit = units.At(i);
+    if (IsQuote(unit)) {
+      i = units.SkipLiteral(i);
+      if (i == kNone) return kNone;
+    } else if (unit == '>') {
+      return i + 1;
+    } else {
+      ++i;
+    }
+  }
+  return kNone;
+}
+
+// The position just past the internal subset's ']', from just after its '['.
+std::size_t SubsetEnd(const Units& units, std::size_t i) {
+  while (i < units.size()) {
+    const std::uint32_t unit = units.At(i);
+    if (unit == ']') return i + 1;
+    std::size_t end;
+    if (units.Matches(i, "<!--")) {
+      end = units.Find(i + 4, "-->");
+      if (end != kNone) end += 3;
+    } else if (units.Matches(i, "<?")) {
+      end = units.Find(i + 2, "?>");
+      if (end != kNone) end += 2;
+    } else if (unit == '<') {
+      end = MarkupEnd(units, i + 1);
+    } else if (IsQuote(unit)) {
+      end = units.SkipLiteral(i);
+    } else {
+      end = i + 1;
+    }
+    if (end == kNone) return kNone;
+    i = end;
+  }
+  return kNone;
+}
+
+// The position just past a DOCTYPE declaration, from just after "<!DOCTYPE".
+std::size_t DoctypeEnd(const Units& units, std::size_t i) {
+  while (i < units.size()) {
+    const std::uint32_t unit = units.At(i);
+    if (IsQuote(unit)) {
+      i = units.SkipLiteral(i);
+    } else if (unit == '[') {
+      i = SubsetEnd(units, i + 1);
+    } else if (unit == '>') {
+      return i + 1;
+    } else {
+      ++i;
+    }
+    if (i == kNone) return kNone;
+  }
+  return kNone;
+}
+
+// Blanks units [from, to), keeping line breaks.
+void Blank(Units& units, std::size_t from, std::size_t to) {
+  for (std::size_t k = from; k < to; ++k) {
+    const std::uint32_t unit = units.At(k);
+    if (unit != '\r' && unit != '\n') units.Set(k, ' ');
+  }
+}
+
+}  // namespace
+
+void NeutraliseProlog(std::string& bytes) {
+  std::size_t skip = 0;
+  const Family family = Detect(bytes, &skip);
+  Units units(bytes, family, skip);
+  std::size_t i = 0;
+  if (units.Matches(0, "<?xml") && units.size() > 5 && IsSpace(units.At(5))) {
+    const std::size_t end = units.Find(5, "?>");
+    if (end == kNone) return;  // the parser reports it
+    GuardEncoding(units, 5, end);
+    i = end + 2;
+  }
+  // Anything but white space, comments, PIs and DOCTYPEs ends the prolog; a
+  // parser refuses whatever is not the root element.
+  for (;;) {
+    while (i < units.size() && IsSpace(units.At(i))) ++i;
+    if (units.Matches(i, "<!--")) {
+      const std::size_t end = units.Find(i + 4, "-->");
+      if (end == kNone) return;
+      i = end + 3;
+    } else if (units.Matches(i, "<?")) {
+      const std::size_t end = units.Find(i + 2, "?>");
+      if (end == kNone) return;
+      i = end + 2;
+    } else if (units.Matches(i, "<!DOCTYPE")) {
+      const std::size_t end = DoctypeEnd(units, i + 9);
+      if (end == kNone) {
+        ThrowExportError("the DOCTYPE declaration on line " + std::to_string(units.LineOf(i)) +
+                         " is not closed");
+      }
+      Blank(units, i, end);
+      i = end;
+    } else {
+      return;
+    }
+  }
+}
+
+}  // namespace sbrep
