@@ -1,42 +1,23 @@
-// Fuzzes the way an export is read: the prolog guard, the parser and a walk
-// over every node with the access layer's reads.
+// Fuzzes the way an export is read: the prolog guard, the transcoder, the
+// parser, the child model and the three kinds' readers on top of them.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "core/error.h"
-#include "xml/dom.h"
-#include "xml/export_reader.h"
-#include "xml/prolog.h"
-
-namespace {
-
-void Walk(const sbrep::ExportNode& node, int depth) {
-  if (depth > 64) return;
-  (void)sbrep::NodeName(node);
-  (void)sbrep::ToGbk(sbrep::NodeText(node));
-  (void)sbrep::FindChild(node, "SB_KPJK_FPXX");
-  (void)sbrep::ChildText(node, "Amount");
-  const std::size_t count = sbrep::ChildCount(node);
-  if (sbrep::HasChildren(node) != (count > 0)) __builtin_trap();
-  for (std::size_t i = 0; i < count; ++i) Walk(sbrep::ChildAt(node, i), depth + 1);
-}
-
-}  // namespace
+#include "fuzz/memory_export.h"
+#include "transfer/table_kinds.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string bytes(reinterpret_cast<const char*>(data), size);
-  try {
-    const std::size_t before = bytes.size();
-    sbrep::NeutraliseProlog(bytes);
-    // The guard works in place: positions in the document must not move.
-    if (bytes.size() != before) __builtin_trap();
-    sbrep::ExportDocument document(sbrep::dom::Parse(bytes, "fuzz"));
-    Walk(sbrep::Root(document), 0);
-    (void)sbrep::RootName(document);
-    sbrep::CloseExport(document);
-  } catch (const sbrep::Error&) {
-    // Refused or malformed input is an answer, not a fault.
+  const sbrep::fuzz::MemoryExport source(std::string(reinterpret_cast<const char*>(data), size));
+  for (const sbrep::KindEntry& kind : sbrep::kTableKinds) {
+    try {
+      (void)kind.read(kind, sbrep::fuzz::MemoryExport::kPath);
+    } catch (const sbrep::Error& error) {
+      // Refused or malformed input is an answer, not a fault; memory never
+      // runs out on these inputs, and the file never fails to read.
+      if (error.fault() != sbrep::Fault::kExport) __builtin_trap();
+    }
   }
   return 0;
 }

@@ -4,11 +4,37 @@
 // (MultiByteToWideChar and WideCharToMultiByte, or iconv).
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace sbrep {
+
+// The multi-byte code pages an export may be written in, and the tables'.
+enum class CodePage { kGbk, kGb18030 };
+
+// Converts between UTF-8 and one code page for as long as it lives, so that a
+// pass over an export opens its converter once. Strict both ways: no
+// substitute, best-fit or default character is ever produced.
+class CodePageConverter {
+ public:
+  explicit CodePageConverter(CodePage page);
+  ~CodePageConverter();
+  CodePageConverter(const CodePageConverter&) = delete;
+  CodePageConverter& operator=(const CodePageConverter&) = delete;
+
+  // Appends the UTF-8 of `bytes`, whole characters of the code page, to
+  // `out`. False, with `out` as it was, when they are not valid there.
+  bool Decode(std::string_view bytes, std::string* out);
+  // Appends the code page's bytes for `utf8` to `out`. False, with `out` as
+  // it was, when a character has no form there.
+  bool Encode(std::string_view utf8, std::string* out);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // Nothing when a character has no GBK form; never a substitute character.
 std::optional<std::string> Utf8ToGbk(std::string_view utf8);

@@ -9,67 +9,106 @@
 namespace sbrep {
 namespace {
 
-constexpr UINT kGbk = 936;
-
-// The UTF-16 text of bytes in `code_page`; nothing when they do not convert.
-std::optional<std::wstring> Decode(std::string_view bytes, UINT code_page, DWORD flags) {
+// Appends the UTF-16 text of bytes in `code_page` to `wide`; false when they
+// do not convert.
+bool Decode(std::string_view bytes, UINT code_page, DWORD flags, std::wstring* wide) {
+  if (bytes.empty()) return true;
   const int length = static_cast<int>(bytes.size());
   const int n = MultiByteToWideChar(code_page, flags, bytes.data(), length, nullptr, 0);
-  if (n <= 0) return std::nullopt;
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(code_page, flags, bytes.data(), length, wide.data(), n);
-  return wide;
+  if (n <= 0) return false;
+  const std::size_t start = wide->size();
+  wide->resize(start + static_cast<std::size_t>(n));
+  MultiByteToWideChar(code_page, flags, bytes.data(), length, wide->data() + start, n);
+  return true;
 }
 
-// The bytes of a UTF-16 text in `code_page`; nothing when a character has no
-// form there.
-std::optional<std::string> Encode(const std::wstring& wide, UINT code_page) {
+// Appends the bytes of a UTF-16 text in `code_page` to `bytes`; false when a
+// character has no form there.
+bool Encode(std::wstring_view wide, UINT code_page, std::string* bytes) {
+  if (wide.empty()) return true;
   const int length = static_cast<int>(wide.size());
   BOOL used_default = FALSE;
   const int n = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr,
                                     0, nullptr, &used_default);
-  if (n <= 0 || used_default) return std::nullopt;
-  std::string bytes(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide.data(), length, bytes.data(), n,
-                      nullptr, &used_default);
-  if (used_default) return std::nullopt;
-  return bytes;
+  if (n <= 0 || used_default) return false;
+  const std::size_t start = bytes->size();
+  bytes->resize(start + static_cast<std::size_t>(n));
+  WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide.data(), length, bytes->data() + start,
+                      n, nullptr, &used_default);
+  if (used_default) {
+    bytes->resize(start);
+    return false;
+  }
+  return true;
+}
+
+// Appends the UTF-8 of a UTF-16 text to `utf8`.
+void AppendUtf8(std::wstring_view wide, std::string* utf8) {
+  if (wide.empty()) return;
+  const int length = static_cast<int>(wide.size());
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return;
+  const std::size_t start = utf8->size();
+  utf8->resize(start + static_cast<std::size_t>(n));
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8->data() + start, n, nullptr, nullptr);
 }
 
 }  // namespace
 
-std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
-  if (utf8.empty()) return std::string();
-  const auto wide = Decode(utf8, CP_UTF8, MB_ERR_INVALID_CHARS);
-  if (!wide) return std::nullopt;
-  auto gbk = Encode(*wide, kGbk);
-  if (!gbk) return std::nullopt;
-  // Some mappings have no way back (U+F8F5 to a lone 0xFF): bytes that do
-  // not decode to the text are no GBK form of it.
-  if (Decode(*gbk, kGbk, MB_ERR_INVALID_CHARS) != wide) return std::nullopt;
-  return gbk;
+struct CodePageConverter::State {
+  UINT code_page;
+  std::wstring wide;   // reused from call to call
+  std::wstring check;  // the same, for the way back
+};
+
+CodePageConverter::CodePageConverter(CodePage page)
+    : state_(std::make_unique<State>(State{page == CodePage::kGbk ? 936u : 54936u, {}, {}})) {}
+
+CodePageConverter::~CodePageConverter() = default;
+
+bool CodePageConverter::Decode(std::string_view bytes, std::string* out) {
+  std::wstring& wide = state_->wide;
+  wide.clear();
+  if (!sbrep::Decode(bytes, state_->code_page, MB_ERR_INVALID_CHARS, &wide)) return false;
+  AppendUtf8(wide, out);
+  return true;
 }
 
-std::optional<std::string> GbkToUtf8(std::string_view gbk) {
-  if (gbk.empty()) return std::string();
-  const auto wide = Decode(gbk, kGbk, MB_ERR_INVALID_CHARS);
-  if (!wide) return std::nullopt;
-  return win32::Narrow(*wide);
+bool CodePageConverter::Encode(std::string_view utf8, std::string* out) {
+  std::wstring& wide = state_->wide;
+  wide.clear();
+  if (!sbrep::Decode(utf8, CP_UTF8, MB_ERR_INVALID_CHARS, &wide)) return false;
+  const std::size_t start = out->size();
+  if (!sbrep::Encode(wide, state_->code_page, out)) return false;
+  // Some mappings have no way back (U+F8F5 to a lone 0xFF): bytes that do
+  // not decode to the text are no form of it.
+  std::wstring& check = state_->check;
+  check.clear();
+  if (!sbrep::Decode(std::string_view(*out).substr(start), state_->code_page, MB_ERR_INVALID_CHARS,
+                     &check) ||
+      check != wide) {
+    out->resize(start);
+    return false;
+  }
+  return true;
 }
 
 std::string AnsiToUtf8(const char* path) {
   if (path == nullptr || *path == '\0') return {};
-  const auto wide = Decode(path, CP_ACP, 0);
-  if (!wide) return {};
-  return win32::Narrow(*wide);
+  std::wstring wide;
+  if (!Decode(path, CP_ACP, 0, &wide)) return {};
+  std::string utf8;
+  AppendUtf8(wide, &utf8);
+  return utf8;
 }
 
 std::optional<std::string> Utf8ToAnsi(const std::string& utf8) {
   // The converter takes no flags for UTF-8, and needs none.
   if (GetACP() == CP_UTF8) return utf8;
   const std::wstring wide = win32::Widen(utf8);
-  if (wide.empty()) return std::string();
-  return Encode(wide, CP_ACP);
+  std::string ansi;
+  if (!Encode(wide, CP_ACP, &ansi)) return std::nullopt;
+  return ansi;
 }
 
 }  // namespace sbrep

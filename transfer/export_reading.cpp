@@ -4,37 +4,43 @@
 
 namespace sbrep {
 
-void RequireRoot(const ExportDocument& document, std::string_view expected) {
-  const std::string name = RootName(document);
-  if (name != expected) {
-    ThrowExportError("root element is '" + name + "', expected " + std::string(expected));
+void Findings::Note(int rank, std::string detail) {
+  if (Has(rank)) return;
+  noted_ |= 1u << rank;
+  if (best_rank_ < 0 || rank < best_rank_) {
+    best_rank_ = rank;
+    best_detail_ = std::move(detail);
   }
 }
 
-ExportNode RequirePart(const ExportNode& parent, const std::string& parent_path,
-                       std::string_view name, bool filled) {
-  const auto part = FindChild(parent, name);
-  const std::string path = parent_path + "/" + std::string(name);
-  if (!part) ThrowExportError(path + " is missing");
-  if (filled && !HasChildren(*part)) ThrowExportError(path + " is empty");
-  return *part;
+bool Findings::Has(int rank) const { return (noted_ & (1u << rank)) != 0; }
+
+void Findings::ThrowFirst() const {
+  if (Any()) ThrowExportError(best_detail_);
 }
 
-std::string ItemLabel(std::string_view noun, std::size_t position, const ExportNode& item,
+std::string ItemLabel(std::string_view noun, std::size_t position, std::string_view name,
                       std::string_view expected_name) {
-  std::string name = NodeName(item);
-  if (name.empty()) name = "text, expected " + std::string(expected_name);
-  return std::string(noun) + " " + std::to_string(position + 1) + " (" + name + ")";
+  const std::string shown =
+      name.empty() ? "text, expected " + std::string(expected_name) : std::string(name);
+  return std::string(noun) + " " + std::to_string(position + 1) + " (" + shown + ")";
 }
 
-std::string GbkOrThrow(const std::string& text, const std::string& where) {
-  auto gbk = ToGbk(text);
-  if (!gbk) ThrowNotGbk(text, where);
-  return std::move(*gbk);
+std::string WrongRoot(std::string_view name, std::string_view expected) {
+  return "root element is '" + std::string(name) + "', expected " + std::string(expected);
 }
 
-void ThrowNotGbk(const std::string& text, const std::string& where) {
-  ThrowExportError(where + ": '" + text + "' has a character GBK cannot represent");
+std::string MissingPart(std::string_view path) { return std::string(path) + " is missing"; }
+
+std::string EmptyPart(std::string_view path) { return std::string(path) + " is empty"; }
+
+bool GbkEncoder::Encode(std::string_view utf8, std::string* gbk) {
+  gbk->clear();
+  for (const char c : utf8) {
+    if (static_cast<unsigned char>(c) >= 0x80) return converter_.Encode(utf8, gbk);
+  }
+  gbk->assign(utf8);
+  return true;
 }
 
 }  // namespace sbrep

@@ -1,34 +1,60 @@
-// What the three kinds' XML stages share: the root test, required parts,
-// and the labels that name an item in a failure's detail.
+// What the three kinds' XML stages share: the failures found while a pass
+// runs, of which the one a reader would meet first is reported; the labels
+// and details that name what failed; and the conversion of texts to GBK.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "xml/export_reader.h"
+#include "platform/codepage.h"
 
 namespace sbrep {
 
-// Throws an export error unless the root element is named `expected` exactly.
-void RequireRoot(const ExportDocument& document, std::string_view expected);
+// The export errors a pass finds, kept by rank: the checks of a kind run in
+// a fixed order, and a failure of an earlier check is the one reported,
+// wherever in the document it stands.
+class Findings {
+ public:
+  // Keeps the first failure of each rank.
+  void Note(int rank, std::string detail);
+  bool Has(int rank) const;
+  bool Any() const { return best_rank_ >= 0; }
+  // Throws the export error of the lowest rank noted, if any.
+  void ThrowFirst() const;
 
-// The first child of `parent` named `name`; throws an export error naming
-// its path ("DZSBB/SB_SYB/SB_SYB_JG is missing") when there is none, or
-// ("... is empty") when `filled` and it has no children.
-ExportNode RequirePart(const ExportNode& parent, const std::string& parent_path,
-                       std::string_view name, bool filled);
+ private:
+  int best_rank_ = -1;
+  std::string best_detail_;
+  unsigned noted_ = 0;  // a bit for each rank noted
+};
 
 // "invoice 37 (SB_KPJK_FPMX)": the noun, the position counted from 1, and
-// the element's name, or what was expected where a text stands instead.
-std::string ItemLabel(std::string_view noun, std::size_t position, const ExportNode& item,
+// the element's name, or what was expected where text stands instead.
+std::string ItemLabel(std::string_view noun, std::size_t position, std::string_view name,
                       std::string_view expected_name);
 
-// The GBK bytes of a UTF-8 text; throws an export error that names `where`
-// when a character has no GBK form.
-std::string GbkOrThrow(const std::string& text, const std::string& where);
+// "root element is 'X', expected DZSBB"; "DZSBB/SB_SYB/SB_SYB_JG is missing".
+std::string WrongRoot(std::string_view name, std::string_view expected);
+std::string MissingPart(std::string_view path);
+std::string EmptyPart(std::string_view path);
 
-// The export error of a text with a character GBK cannot represent.
-[[noreturn]] void ThrowNotGbk(const std::string& text, const std::string& where);
+// UTF-8 to GBK with one converter for a whole pass; ASCII passes as it is.
+class GbkEncoder {
+ public:
+  GbkEncoder() : converter_(CodePage::kGbk) {}
+  // False when a character has no GBK form.
+  bool Encode(std::string_view utf8, std::string* gbk);
+
+ private:
+  CodePageConverter converter_;
+};
+
+// A text as a reader took it: trimmed, or too long to take.
+struct ReadText {
+  std::string text;  // UTF-8
+  bool too_long = false;
+};
 
 }  // namespace sbrep

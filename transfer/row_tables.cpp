@@ -2,64 +2,254 @@
 // statement share.
 #include "transfer/row_tables.h"
 
+#include <array>
+
 #include "core/error.h"
-#include "transfer/export_reading.h"
-#include "xml/export_reader.h"
+#include "xml/export_pass.h"
+#include "xml/text_value.h"
 
 namespace sbrep {
 namespace {
 
-constexpr std::string_view kRoot = "DZSBB";
-constexpr std::size_t kFirstValue = 2;
-constexpr std::size_t kSecondValue = 3;
+// The order in which a reader meets the failures of a row table's export:
+// the root, the section, its three parts, the number of items, the items.
+enum Rank { kRoot, kSection, kJg, kBtxx, kMxxx, kTooMany, kItem };
 
-// The value goes into the line as it reads; only its code page changes. A
-// line break cannot: it would split the line and shift every later one.
-std::string ReadValue(const std::string& label, const ExportNode& item, std::size_t child) {
-  const std::string where = label + ", child " + std::to_string(child);
-  const std::string text = NodeText(ChildAt(item, child));
-  if (text.find_first_of("\r\n") != std::string::npos) {
-    ThrowExportError(where + ": '" + text + "' has a line break");
+// The depths of what the reader looks at.
+enum Depth : std::size_t { kRootDepth, kSectionDepth, kPartDepth, kItemDepth, kValueDepth };
+
+// One of the section's parts that must be there: what is known of it so far.
+struct Part {
+  std::string name;
+  bool seen = false;    // the first element of this name has opened
+  bool closed = false;  // and closed again
+  bool filled = false;  // it has a child
+};
+
+// Reads one row table's export in one pass: the first section under the
+// root, the first of each of its parts, and the items of the list part in
+// order. Each value is the text of one child of an item, taken while that
+// child is open.
+class RowReader final : public ExportHandler {
+ public:
+  RowReader(const RowTable& table, std::string_view title)
+      : table_(table), title_(title), section_(table.section) {
+    jg_.name = section_ + "_JG";
+    btxx_.name = section_ + "_BTXX";
+    mxxx_name_ = section_ + "_MXXX";
+    values_.rows.assign(table.rows, RowValues::Row());
   }
-  return GbkOrThrow(text, where);
+
+  void OnChild(std::size_t depth, std::size_t position, NodeType type,
+               std::string_view name) override {
+    const bool element = type == NodeType::kElement;
+    switch (depth) {
+      case kRootDepth:
+        root_ok_ = name == kRowTableRoot;
+        if (!root_ok_) findings_.Note(kRoot, WrongRoot(name, kRowTableRoot));
+        break;
+      case kSectionDepth:
+        if (root_ok_ && element && !section_seen_ && name == section_) {
+          section_seen_ = in_section_ = true;
+        }
+        break;
+      case kPartDepth:
+        if (!in_section_ || !element) break;
+        if (!jg_.seen && name == jg_.name) {
+          part_ = &jg_;
+        } else if (!btxx_.seen && name == btxx_.name) {
+          part_ = &btxx_;
+        } else if (!mxxx_seen_ && name == mxxx_name_) {
+          mxxx_seen_ = in_list_ = true;
+        }
+        if (part_ != nullptr) part_->seen = true;
+        break;
+      case kItemDepth:
+        if (part_ != nullptr) part_->filled = true;
+        if (in_list_) OpenItem(type, name);
+        break;
+      case kValueDepth:
+        if (!item_open_ || !item_element_) break;
+        ++item_children_;
+        if (position == kFirstValue || position == kSecondValue) {
+          value_ = &texts_[position - kFirstValue];
+          value_is_element_ = element;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  void OnData(std::size_t depth, std::string_view data) override {
+    if (value_ == nullptr) return;
+    // An element's value is all the data below it; a text's, its own.
+    if (value_is_element_ ? depth >= kValueDepth : depth == kItemDepth) value_->Add(data);
+  }
+
+  void OnDataEnd(std::size_t depth) override {
+    if (value_ != nullptr && !value_is_element_ && depth == kItemDepth) value_ = nullptr;
+    // A text or CDATA item ends with its data.
+    if (item_open_ && !item_element_ && depth == kPartDepth) CloseItem();
+  }
+
+  void OnEnd(std::size_t depth) override {
+    switch (depth) {
+      case kRootDepth:
+        if (root_ok_ && !section_seen_) {
+          findings_.Note(kSection, MissingPart(std::string(kRowTableRoot) + "/" + section_));
+        }
+        break;
+      case kSectionDepth:
+        if (in_section_) CloseSection();
+        break;
+      case kPartDepth:
+        if (part_ != nullptr) {
+          part_->closed = true;
+          if (!part_->filled) findings_.Note(part_ == &jg_ ? kJg : kBtxx, EmptyPart(Path(*part_)));
+          part_ = nullptr;
+        }
+        in_list_ = false;
+        break;
+      case kItemDepth:
+        if (item_open_ && item_element_) CloseItem();
+        break;
+      case kValueDepth:
+        if (value_is_element_) value_ = nullptr;
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Once an item past the last row is found, the export cannot be filed;
+  // only a failure of a part before the list could change the detail.
+  bool Decided() const override { return findings_.Has(kTooMany) && jg_.closed && btxx_.closed; }
+
+  RowValues Finish() {
+    findings_.ThrowFirst();
+    values_.items = items_;
+    return std::move(values_);
+  }
+
+ private:
+  std::string Path(const Part& part) const {
+    return std::string(kRowTableRoot) + "/" + section_ + "/" + part.name;
+  }
+
+  void CloseSection() {
+    in_section_ = false;
+    for (Part* part : {&jg_, &btxx_}) {
+      if (!part->seen) findings_.Note(part == &jg_ ? kJg : kBtxx, MissingPart(Path(*part)));
+    }
+    if (!mxxx_seen_) {
+      findings_.Note(kMxxx,
+                     MissingPart(std::string(kRowTableRoot) + "/" + section_ + "/" + mxxx_name_));
+    }
+  }
+
+  void OpenItem(NodeType type, std::string_view name) {
+    ++items_;
+    if (items_ > table_.rows) {
+      // Items are matched to rows by position, so a surplus means the export
+      // does not fit the table; filing its first rows could file wrong
+      // figures.
+      findings_.Note(kTooMany, TooManyItems(title_, table_.rows));
+      in_list_ = false;
+      return;
+    }
+    item_open_ = true;
+    item_element_ = type == NodeType::kElement;
+    item_name_.assign(item_element_ ? name : std::string_view());
+    item_children_ = 0;
+    for (TextValue& text : texts_) text.Clear();
+  }
+
+  void CloseItem() {
+    item_open_ = false;
+    value_ = nullptr;
+    // After the first failing item, the others need no more work.
+    if (findings_.Has(kItem)) return;
+    const std::size_t index = items_ - 1;
+    const std::string label = ItemLabel("item", index, item_name_, table_.item_name);
+    if (item_children_ <= kSecondValue) {
+      findings_.Note(kItem, label + " has " + std::to_string(item_children_) + " children, " +
+                                std::to_string(kSecondValue + 1) + " needed");
+      return;
+    }
+    const auto taken = [](const TextValue& value) {
+      return ReadText{value.text(), value.too_long()};
+    };
+    if (auto failure =
+            TakeRowValues(label, taken(texts_[0]), taken(texts_[1]), gbk_, &values_.rows[index])) {
+      findings_.Note(kItem, std::move(*failure));
+    }
+  }
+
+  const RowTable& table_;
+  std::string_view title_;
+  const std::string section_;
+  std::string mxxx_name_;
+  Findings findings_;
+  GbkEncoder gbk_;
+  RowValues values_;
+
+  bool root_ok_ = false;
+  bool section_seen_ = false;
+  bool in_section_ = false;
+  Part jg_;
+  Part btxx_;
+  Part* part_ = nullptr;  // the part open at kPartDepth, if it is JG or BTXX
+  bool mxxx_seen_ = false;
+  bool in_list_ = false;  // in the list part, before any item past the rows
+
+  std::size_t items_ = 0;
+  bool item_open_ = false;
+  bool item_element_ = false;
+  std::string item_name_;
+  std::size_t item_children_ = 0;
+  std::array<TextValue, 2> texts_;
+  TextValue* value_ = nullptr;  // the value being taken, if any
+  bool value_is_element_ = false;
+};
+
+// The value goes into the line as it reads; only its code page changes.
+std::optional<std::string> TakeValue(const std::string& where, const ReadText& value,
+                                     GbkEncoder& gbk, std::string* out) {
+  if (value.too_long) {
+    return where + ": the value is longer than " + std::to_string(kMaxValueBytes) + " bytes";
+  }
+  // A line break cannot: it would split the line and shift every later one.
+  if (value.text.find_first_of("\r\n") != std::string::npos) {
+    return where + ": '" + value.text + "' has a line break";
+  }
+  if (!gbk.Encode(value.text, out)) {
+    return where + ": '" + value.text + "' has a character GBK cannot represent";
+  }
+  return std::nullopt;
 }
 
 }  // namespace
 
+std::optional<std::string> TakeRowValues(const std::string& label, const ReadText& first,
+                                         const ReadText& second, GbkEncoder& gbk,
+                                         RowValues::Row* row) {
+  if (auto failure =
+          TakeValue(label + ", child " + std::to_string(kFirstValue), first, gbk, &row->first)) {
+    return failure;
+  }
+  return TakeValue(label + ", child " + std::to_string(kSecondValue), second, gbk, &row->second);
+}
+
+std::string TooManyItems(std::string_view title, std::size_t rows) {
+  return std::string(title) + " has more than " + std::to_string(rows) + " items, the table has " +
+         std::to_string(rows) + " rows";
+}
+
 RowValues ReadRowTable(const RowTable& table, std::string_view title, const std::string& xml_path) {
-  RowValues values;
-  values.rows.assign(table.rows, RowValues::Row());
-
-  ExportDocument document = LoadExport(xml_path);
-  RequireRoot(document, kRoot);
-  const std::string section(table.section);
-  const std::string root_path(kRoot);
-  const ExportNode section_node = RequirePart(Root(document), root_path, section, false);
-  const std::string section_path = root_path + "/" + section;
-  RequirePart(section_node, section_path, section + "_JG", true);
-  RequirePart(section_node, section_path, section + "_BTXX", true);
-  const ExportNode list = RequirePart(section_node, section_path, section + "_MXXX", false);
-
-  // Items are matched to rows by position, so a surplus means the export
-  // does not fit the table; filing its first rows could file wrong figures.
-  values.items = ChildCount(list);
-  if (values.items > table.rows) {
-    ThrowExportError(std::string(title) + " has " + std::to_string(values.items) +
-                     " items, the table has " + std::to_string(table.rows) + " rows");
-  }
-  for (std::size_t k = 0; k < values.items; ++k) {
-    const ExportNode item = ChildAt(list, k);
-    const std::string label = ItemLabel("item", k, item, table.item_name);
-    const std::size_t children = ChildCount(item);
-    if (children <= kSecondValue) {
-      ThrowExportError(label + " has " + std::to_string(children) + " children, " +
-                       std::to_string(kSecondValue + 1) + " needed");
-    }
-    values.rows[k].first = ReadValue(label, item, kFirstValue);
-    values.rows[k].second = ReadValue(label, item, kSecondValue);
-  }
-  CloseExport(document);
-  return values;
+  RowReader reader(table, title);
+  ReadExport(xml_path, reader);
+  return reader.Finish();
 }
 
 TableLines BuildRowTable(const RowTable& table, std::string_view file_name,

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
 
 #include "table_file/table_lines.h"
+#include "transfer/export_reading.h"
 #include "transfer/table_kinds.h"
 #include "transfer/values.h"
 
@@ -31,8 +33,25 @@ struct RowTable {
 extern const RowTable kBalanceSheetRows;
 extern const RowTable kIncomeStatementRows;
 
-// `title` names the table in a detail ("balance sheet has 59 items").
+// The root every row table's export has.
+constexpr std::string_view kRowTableRoot = "DZSBB";
+// The children of an item that hold its row's two values.
+constexpr std::size_t kFirstValue = 2;
+constexpr std::size_t kSecondValue = 3;
+
+// One pass over the export. `title` names the table in a detail ("balance
+// sheet has more than 58 items"). The pass stops at the first item past the
+// table's rows once nothing before it can fail.
 RowValues ReadRowTable(const RowTable& table, std::string_view title, const std::string& xml_path);
+
+// The row's two values from the texts of its item's children at positions 2
+// and 3; the detail of the first failure, or nothing. `label` names the item.
+std::optional<std::string> TakeRowValues(const std::string& label, const ReadText& first,
+                                         const ReadText& second, GbkEncoder& gbk,
+                                         RowValues::Row* row);
+
+// "balance sheet has more than 58 items, the table has 58 rows".
+std::string TooManyItems(std::string_view title, std::size_t rows);
 // `file_name` names the file in a detail ("TABLE08.dat has 80 lines").
 TableLines BuildRowTable(const RowTable& table, std::string_view file_name,
                          const TableLines& old_lines, const RowValues& values);

@@ -163,67 +163,23 @@ Family Detect(const std::string& bytes, std::size_t* skip) {
   return Family::kAscii;
 }
 
-// The encoding name without case, '-', '_' or spaces.
-std::string Normalised(const std::string& name) {
-  std::string out;
-  for (const char c : name) {
-    if (c == '-' || c == '_' || c == ' ') continue;
-    out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
-  }
-  return out;
-}
-
-bool StartsWith(const std::string& text, std::string_view prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-// Whether a declared encoding keeps the prolog's markup where the scanner saw
-// it. UTF-7, HZ or EBCDIC would let a parser read markup that is not there.
-bool Readable(const std::string& name, Family family) {
-  const std::string n = Normalised(name);
-  if (family != Family::kAscii) {
-    return StartsWith(n, "UTF16") || n == "UCS2" || n == "ISO10646UCS2" || n == "UNICODE";
-  }
-  static constexpr std::string_view kNames[] = {"UTF8",  "GBK",    "GB2312", "GB18030",   "CP936",
-                                                "XGBK",  "EUCCN",  "BIG5",   "BIG5HKSCS", "USASCII",
-                                                "ASCII", "LATIN1", "EUCJP",  "SHIFTJIS",  "EUCKR"};
-  for (const auto known : kNames) {
-    if (n == known) return true;
-  }
-  return StartsWith(n, "ISO8859") || StartsWith(n, "WINDOWS125") || StartsWith(n, "CP125");
-}
-
-// Checks the encoding named in the XML declaration [from, to) and reads
-// GB2312 as GBK: one parser refuses the name, every parser knows its superset.
-void GuardEncoding(Units& units, std::size_t from, std::size_t to) {
+// The name in the XML declaration's encoding literal within [from, to), as
+// ASCII text; empty when there is none.
+std::string DeclaredEncoding(const Units& units, std::size_t from, std::size_t to) {
   std::size_t i = from;
   for (; i < to; ++i) {
     if (units.Matches(i, "encoding") && i > from && IsSpace(units.At(i - 1))) break;
   }
-  if (i >= to) return;
+  if (i >= to) return {};
   i += 8;
   while (i < to && IsSpace(units.At(i))) ++i;
-  if (i >= to || units.At(i) != '=') return;
+  if (i >= to || units.At(i) != '=') return {};
   ++i;
   while (i < to && IsSpace(units.At(i))) ++i;
-  if (i >= to || !IsQuote(units.At(i))) return;
+  if (i >= to || !IsQuote(units.At(i))) return {};
   const std::size_t close = units.SkipLiteral(i);
-  if (close == kNone || close > to) return;
-  const std::size_t value = i + 1;
-  const std::size_t end = close - 1;
-  const std::string name = units.Text(value, end);
-  if (!Readable(name, units.family())) {
-    ThrowExportError("the export declares the encoding '" + name + "', which this does not read");
-  }
-  // The shorter name closes its literal early; blanks after the quote keep
-  // every later position where it was and are legal in the declaration.
-  if (units.family() == Family::kAscii && Normalised(name) == "GB2312") {
-    static constexpr std::string_view kGbk = "GBK";
-    const std::uint32_t quote = units.At(end);
-    for (std::size_t k = 0; k < kGbk.size(); ++k) units.Set(value + k, kGbk[k]);
-    units.Set(value + kGbk.size(), quote);
-    for (std::size_t k = value + kGbk.size() + 1; k < close; ++k) units.Set(k, ' ');
-  }
+  if (close == kNone || close > to) return {};
+  return units.Text(i + 1, close - 1);
 }
 
 // The end of a markup declaration in the internal subset, minding literals.
@@ -295,39 +251,54 @@ void Blank(Units& units, std::size_t from, std::size_t to) {
 
 }  // namespace
 
-void NeutraliseProlog(std::string& bytes) {
+Prolog GuardProlog(std::string& head, bool at_end) {
+  Prolog prolog;
+  // Enough bytes to tell the family and to see "<?xml " whole.
+  if (!at_end && head.size() < 12) return prolog;
   std::size_t skip = 0;
-  const Family family = Detect(bytes, &skip);
-  Units units(bytes, family, skip);
+  const Family family = Detect(head, &skip);
+  prolog.utf16 = family != Family::kAscii;
+  prolog.big_endian = family == Family::kUtf16Be;
+  prolog.mark = skip;
+  Units units(head, family, skip);
+  // Where a decision would look past the bytes at hand, more are needed;
+  // at the end of the file the parser reports whatever is left open.
+  const auto finish = [&](bool complete) {
+    prolog.complete = complete || at_end;
+    return prolog;
+  };
   std::size_t i = 0;
   if (units.Matches(0, "<?xml") && units.size() > 5 && IsSpace(units.At(5))) {
     const std::size_t end = units.Find(5, "?>");
-    if (end == kNone) return;  // the parser reports it
-    GuardEncoding(units, 5, end);
+    if (end == kNone) return finish(false);
+    prolog.encoding = DeclaredEncoding(units, 5, end);
     i = end + 2;
   }
   // Anything but white space, comments, PIs and DOCTYPEs ends the prolog; a
   // parser refuses whatever is not the root element.
+  constexpr std::size_t kLongestOpening = 9;  // "<!DOCTYPE"
   for (;;) {
     while (i < units.size() && IsSpace(units.At(i))) ++i;
+    if (units.size() - i < kLongestOpening && !at_end) return finish(false);
     if (units.Matches(i, "<!--")) {
       const std::size_t end = units.Find(i + 4, "-->");
-      if (end == kNone) return;
+      if (end == kNone) return finish(false);
       i = end + 3;
     } else if (units.Matches(i, "<?")) {
       const std::size_t end = units.Find(i + 2, "?>");
-      if (end == kNone) return;
+      if (end == kNone) return finish(false);
       i = end + 2;
     } else if (units.Matches(i, "<!DOCTYPE")) {
       const std::size_t end = DoctypeEnd(units, i + 9);
       if (end == kNone) {
+        if (!at_end) return finish(false);
         ThrowExportError("the DOCTYPE declaration on line " + std::to_string(units.LineOf(i)) +
                          " is not closed");
       }
       Blank(units, i, end);
       i = end;
     } else {
-      return;
+      return finish(true);
     }
   }
 }

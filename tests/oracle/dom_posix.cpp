@@ -8,9 +8,10 @@
 #include <memory>
 
 #include "core/error.h"
-#include "xml/dom.h"
+#include "oracle/dom.h"
+#include "xml/export_pass.h"
 
-namespace sbrep::dom {
+namespace sbrep::oracle::dom {
 namespace {
 
 struct FreeDoc {
@@ -120,4 +121,4 @@ std::shared_ptr<Document> Parse(std::string bytes, const std::string& name) {
   return std::make_shared<XmlDocument>(std::move(doc));
 }
 
-}  // namespace sbrep::dom
+}  // namespace sbrep::oracle::dom

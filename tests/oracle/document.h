@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace sbrep {
+namespace sbrep::oracle {
 
 namespace dom {
 class Document;
@@ -77,4 +77,4 @@ std::optional<std::string> ToGbk(std::string_view text);
 
 void CloseExport(ExportDocument& document);
 
-}  // namespace sbrep
+}  // namespace sbrep::oracle

@@ -10,10 +10,11 @@
 #include <optional>
 
 #include "core/error.h"
+#include "oracle/dom.h"
 #include "platform/utf16_win32.h"
-#include "xml/dom.h"
+#include "xml/export_pass.h"
 
-namespace sbrep::dom {
+namespace sbrep::oracle::dom {
 namespace {
 
 // An owned COM interface pointer.
@@ -291,4 +292,4 @@ std::shared_ptr<Document> Parse(std::string bytes, const std::string& name) {
   return document;
 }
 
-}  // namespace sbrep::dom
+}  // namespace sbrep::oracle::dom

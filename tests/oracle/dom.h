@@ -1,12 +1,13 @@
-// The DOM seam: a parsed XML document, walked node by node. MSXML over COM on
-// Windows, libxml2 on POSIX. Names and texts are UTF-8.
+// The whole-document readers the export reader replaced, kept as reference
+// oracles for the differential test: a parsed XML document, walked node by
+// node. MSXML over COM on Windows, libxml2 on POSIX. Names and texts are UTF-8.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
 
-namespace sbrep::dom {
+namespace sbrep::oracle::dom {
 
 enum class NodeType { kElement, kText, kCData, kEntityReference, kOther };
 
@@ -34,8 +35,4 @@ class Document {
 // no parser can be had. `name` is used in diagnostics only.
 std::shared_ptr<Document> Parse(std::string bytes, const std::string& name);
 
-// "line L, column C: reason", the parser's reason without its trailing line
-// break; both backends report a malformed export this way.
-std::string ParseErrorDetail(long line, long column, std::string reason);
-
-}  // namespace sbrep::dom
+}  // namespace sbrep::oracle::dom

@@ -1,16 +1,18 @@
-// The access layer over the DOM seam. The child model and the texts are
-// computed here, once for both backends, so that they cannot disagree.
-#include "xml/export_reader.h"
+// The access layer over the DOM oracles, as the library read exports before
+// its one-pass reader: the whole file in memory, parsed into a tree, walked.
+// The child model and the texts are computed here, once for both backends.
+#include "oracle/document.h"
 
 #include <utility>
 
 #include "core/error.h"
+#include "oracle/dom.h"
 #include "platform/codepage.h"
 #include "platform/filesystem.h"
-#include "xml/dom.h"
 #include "xml/prolog.h"
+#include "xml/transcoder.h"
 
-namespace sbrep {
+namespace sbrep::oracle {
 namespace {
 
 using Children = std::vector<std::shared_ptr<const dom::Node>>;
@@ -90,6 +92,44 @@ std::string DescendantText(const dom::Node& node) {
   return text;
 }
 
+// Whether the whole-document readers took a declared encoding.
+bool Readable(const std::string& name, bool utf16) {
+  const std::string n = NormalisedEncoding(name);
+  const auto starts = [&](std::string_view prefix) {
+    return n.compare(0, prefix.size(), prefix) == 0;
+  };
+  if (utf16) return starts("UTF16") || n == "UCS2" || n == "ISO10646UCS2" || n == "UNICODE";
+  static constexpr std::string_view kNames[] = {"UTF8",  "GBK",    "GB2312", "GB18030",   "CP936",
+                                                "XGBK",  "EUCCN",  "BIG5",   "BIG5HKSCS", "USASCII",
+                                                "ASCII", "LATIN1", "EUCJP",  "SHIFTJIS",  "EUCKR"};
+  for (const auto known : kNames) {
+    if (n == known) return true;
+  }
+  return starts("ISO8859") || starts("WINDOWS125") || starts("CP125");
+}
+
+// The prolog as the whole-document readers guarded it: the DOCTYPE blanked,
+// the encoding checked, and a GB2312 declaration read as GBK, blanks keeping
+// every later position where it was.
+void GuardWholeProlog(std::string& bytes) {
+  const Prolog prolog = GuardProlog(bytes, true);
+  if (prolog.encoding.empty()) return;
+  if (!Readable(prolog.encoding, prolog.utf16)) {
+    ThrowExportError("the export declares the encoding '" + prolog.encoding +
+                     "', which this does not read");
+  }
+  if (prolog.utf16 || NormalisedEncoding(prolog.encoding) != "GB2312") return;
+  const std::size_t declaration_end = bytes.find("?>");
+  for (const char quote : {'"', '\''}) {
+    const std::string literal = quote + prolog.encoding + quote;
+    const std::size_t at = bytes.find(literal, prolog.mark);
+    if (at == std::string::npos || at > declaration_end) continue;
+    bytes.replace(at, literal.size(),
+                  std::string(1, quote) + "GBK" + quote + std::string(literal.size() - 5, ' '));
+    return;
+  }
+}
+
 const dom::Document& OpenDocument(const ExportDocument& document) {
   if (!document.is_open()) ThrowMachineError("the export has been closed");
   return document.document();
@@ -132,7 +172,7 @@ ExportDocument LoadExport(const std::string& path) {
       ThrowMachineError("cannot read '" + path + "': " + fs::Describe(outcome));
     }
   }
-  NeutraliseProlog(bytes);
+  GuardWholeProlog(bytes);
   return ExportDocument(dom::Parse(std::move(bytes), name));
 }
 
@@ -200,4 +240,4 @@ std::optional<std::string> ToGbk(std::string_view text) { return Utf8ToGbk(text)
 
 void CloseExport(ExportDocument& document) { document.Close(); }
 
-}  // namespace sbrep
+}  // namespace sbrep::oracle

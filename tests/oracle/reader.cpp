@@ -1,0 +1,102 @@
+#include "oracle/reader.h"
+
+#include "core/error.h"
+#include "oracle/document.h"
+#include "transfer/export_reading.h"
+#include "transfer/row_tables.h"
+#include "transfer/vat_schedule_one.h"
+#include "xml/text_value.h"
+
+namespace sbrep::oracle {
+namespace {
+
+void RequireRoot(const ExportDocument& document, std::string_view expected) {
+  const std::string name = RootName(document);
+  if (name != expected) ThrowExportError(WrongRoot(name, expected));
+}
+
+ExportNode RequirePart(const ExportNode& parent, const std::string& parent_path,
+                       std::string_view name, bool filled) {
+  const auto part = FindChild(parent, name);
+  const std::string path = parent_path + "/" + std::string(name);
+  if (!part) ThrowExportError(MissingPart(path));
+  if (filled && !HasChildren(*part)) ThrowExportError(EmptyPart(path));
+  return *part;
+}
+
+ReadText Text(const ExportNode& node) {
+  ReadText text{NodeText(node), false};
+  text.too_long = text.text.size() > kMaxValueBytes;
+  return text;
+}
+
+RowValues ReadRows(const RowTable& table, std::string_view title, const std::string& path) {
+  RowValues values;
+  values.rows.assign(table.rows, RowValues::Row());
+  ExportDocument document = LoadExport(path);
+  RequireRoot(document, kRowTableRoot);
+  const std::string section(table.section);
+  const std::string root_path(kRowTableRoot);
+  const ExportNode section_node = RequirePart(Root(document), root_path, section, false);
+  const std::string section_path = root_path + "/" + section;
+  RequirePart(section_node, section_path, section + "_JG", true);
+  RequirePart(section_node, section_path, section + "_BTXX", true);
+  const ExportNode list = RequirePart(section_node, section_path, section + "_MXXX", false);
+  values.items = ChildCount(list);
+  if (values.items > table.rows) ThrowExportError(TooManyItems(title, table.rows));
+  GbkEncoder gbk;
+  for (std::size_t k = 0; k < values.items; ++k) {
+    const ExportNode item = ChildAt(list, k);
+    const std::string label = ItemLabel("item", k, NodeName(item), table.item_name);
+    const std::size_t children = ChildCount(item);
+    if (children <= kSecondValue) {
+      ThrowExportError(label + " has " + std::to_string(children) + " children, " +
+                       std::to_string(kSecondValue + 1) + " needed");
+    }
+    if (auto failure = TakeRowValues(label, Text(ChildAt(item, kFirstValue)),
+                                     Text(ChildAt(item, kSecondValue)), gbk, &values.rows[k])) {
+      ThrowExportError(*failure);
+    }
+  }
+  CloseExport(document);
+  return values;
+}
+
+VatTotals ReadInvoices(const std::string& path) {
+  VatTotals totals;
+  ExportDocument document = LoadExport(path);
+  RequireRoot(document, kVatRoot);
+  const ExportNode list = RequirePart(Root(document), std::string(kVatRoot), kVatList, true);
+  GbkEncoder gbk;
+  for (std::size_t i = 0; i < ChildCount(list); ++i) {
+    const ExportNode invoice = ChildAt(list, i);
+    const auto field = [&](std::string_view name) -> std::optional<ReadText> {
+      const auto element = FindChild(invoice, name);
+      if (!element) return std::nullopt;
+      return Text(*element);
+    };
+    const InvoiceFields fields{field("Waste"), field("InvKind"), field("TaxRate"), field("Amount"),
+                               field("Tax")};
+    if (auto failure = AddInvoice(fields, i, NodeName(invoice), gbk, &totals)) {
+      ThrowExportError(*failure);
+    }
+  }
+  CloseExport(document);
+  return totals;
+}
+
+}  // namespace
+
+Values ReadWhole(const KindEntry& kind, const std::string& path) {
+  switch (kind.kind) {
+    case TableKind::kBalanceSheet:
+      return ReadRows(kBalanceSheetRows, kind.title, path);
+    case TableKind::kIncomeStatement:
+      return ReadRows(kIncomeStatementRows, kind.title, path);
+    case TableKind::kVatScheduleOne:
+      return ReadInvoices(path);
+  }
+  return {};
+}
+
+}  // namespace sbrep::oracle

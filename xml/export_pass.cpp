@@ -1,0 +1,346 @@
+#include "xml/export_pass.h"
+
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+
+#include <climits>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "core/error.h"
+#include "platform/filesystem.h"
+#include "xml/prolog.h"
+#include "xml/text_value.h"
+#include "xml/transcoder.h"
+
+namespace sbrep {
+namespace {
+
+constexpr std::size_t kChunkBytes = std::size_t{64} << 10;
+// A prolog holds a declaration, comments and a DOCTYPE; anything near this
+// long is not an export.
+constexpr std::size_t kMaxPrologBytes = 16u << 20;
+
+// The parser may hold the export for reading and writing by others, as the
+// accounting program may still have it open.
+constexpr int kParseOptions =
+    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_IGNORE_ENC;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool AllBlank(std::string_view data) {
+  for (const char c : data) {
+    if (!IsBlank(c)) return false;
+  }
+  return true;
+}
+
+std::string_view View(const xmlChar* text, int length) {
+  return {reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)};
+}
+
+// The first error the parser raised, as the detail shows it.
+struct ParseFailure {
+  int code = 0;
+  long line = 0;
+  long column = 0;
+  std::string reason;
+};
+
+struct FreeParser {
+  void operator()(xmlParserCtxt* context) const {
+    if (context->myDoc != nullptr) xmlFreeDoc(context->myDoc);
+    xmlFreeParserCtxt(context);
+  }
+};
+
+// Routes the errors libxml2 raises outside a parser context (a buffer that
+// cannot grow, say) to the pass for as long as it lives, and puts the
+// previous handler back afterwards.
+class GlobalErrors {
+ public:
+  GlobalErrors(void* context, xmlStructuredErrorFunc handler)
+      : context_(xmlStructuredErrorContext), handler_(xmlStructuredError) {
+    xmlSetStructuredErrorFunc(context, handler);
+  }
+  ~GlobalErrors() { xmlSetStructuredErrorFunc(context_, handler_); }
+  GlobalErrors(const GlobalErrors&) = delete;
+  GlobalErrors& operator=(const GlobalErrors&) = delete;
+
+ private:
+  void* context_;
+  xmlStructuredErrorFunc handler_;
+};
+
+// The parser's callbacks and the child model. Nothing may unwind through
+// libxml2's frames: a callback that fails keeps the exception, stops the
+// parser, and the pass throws it once the parser has returned.
+class Pass {
+ public:
+  explicit Pass(ExportHandler& handler) : handler_(handler) {
+    std::memset(&sax_, 0, sizeof sax_);
+    sax_.initialized = XML_SAX2_MAGIC;
+    sax_.startElementNs = &Pass::StartElement;
+    sax_.endElementNs = &Pass::EndElement;
+    sax_.characters = &Pass::Characters;
+    sax_.ignorableWhitespace = &Pass::Characters;
+    sax_.cdataBlock = &Pass::CData;
+    sax_.comment = &Pass::Comment;
+    sax_.processingInstruction = &Pass::Instruction;
+    sax_.serror = &Pass::OnError;
+  }
+
+  void Start(const std::string& name) {
+    xmlInitParser();
+    context_.reset(xmlCreatePushParserCtxt(&sax_, this, nullptr, 0, name.c_str()));
+    if (!context_ || out_of_memory_) ThrowMachineError("out of memory: no XML parser");
+    xmlCtxtUseOptions(context_.get(), kParseOptions);
+  }
+
+  // Parses the next UTF-8 bytes; `last` ends the document.
+  void Feed(std::string_view utf8, bool last) {
+    while (!stopped_) {
+      const std::size_t size = std::min<std::size_t>(utf8.size(), INT_MAX / 2);
+      const bool end = last && size == utf8.size();
+      const int rc = xmlParseChunk(context_.get(), utf8.data(), static_cast<int>(size), end);
+      Check(rc);
+      utf8.remove_prefix(size);
+      if (utf8.empty()) break;
+    }
+  }
+
+  static void OnError(void* context, xmlError* error) { static_cast<Pass*>(context)->Note(error); }
+
+  bool stopped() const { return stopped_; }
+  bool finished() const { return root_closed_; }
+
+ private:
+  void Check(int rc) {
+    if (failure_) std::rethrow_exception(failure_);
+    if (out_of_memory_) ThrowMachineError("out of memory while parsing the export");
+    if (parse_failure_) {
+      ThrowExportError(
+          ParseErrorDetail(parse_failure_->line, parse_failure_->column, parse_failure_->reason));
+    }
+    if (stopped_) return;
+    // A parser that gave up without saying why must not pass for one that
+    // read the whole export.
+    if (!context_->wellFormed || rc == XML_PARSER_EOF) {
+      ThrowMachineError("the XML parser stopped (" + std::to_string(rc) + ")");
+    }
+  }
+
+  void Note(const xmlError* error) {
+    if (error == nullptr) return;
+    if (error->code == XML_ERR_NO_MEMORY) out_of_memory_ = true;
+    // Namespace errors leave the document well-formed; warnings are no
+    // errors at all.
+    if (error->level < XML_ERR_ERROR || error->domain == XML_FROM_NAMESPACE) return;
+    if (parse_failure_) return;
+    parse_failure_ = ParseFailure{error->code, error->line, error->int2,
+                                  error->message != nullptr ? error->message : ""};
+  }
+
+  template <typename Body>
+  static void Guarded(void* context, Body&& body) {
+    Pass* pass = static_cast<Pass*>(context);
+    if (pass->failure_ || pass->stopped_) return;
+    try {
+      body(*pass);
+      if (pass->handler_.Decided()) pass->Stop();
+    } catch (...) {
+      pass->failure_ = std::current_exception();
+      pass->Stop();
+    }
+  }
+
+  void Stop() {
+    stopped_ = true;
+    xmlStopParser(context_.get());
+  }
+
+  std::size_t Depth() const { return open_.size() - 1; }
+
+  // Ends the run of text or the CDATA section under way.
+  void EndRun() {
+    if (run_ == Run::kText || run_ == Run::kCData) handler_.OnDataEnd(Depth());
+    run_ = Run::kNone;
+    held_.clear();
+  }
+
+  static void StartElement(void* context, const xmlChar* local, const xmlChar* prefix,
+                           const xmlChar*, int, const xmlChar**, int, int, const xmlChar**) {
+    Guarded(context, [&](Pass& pass) {
+      pass.EndRun();
+      const std::size_t depth = pass.open_.size();
+      const std::size_t position = depth == 0 ? 0 : pass.open_.back()++;
+      const char* local_name = reinterpret_cast<const char*>(local);
+      std::string_view name = local_name;
+      if (prefix != nullptr) {
+        pass.name_.assign(reinterpret_cast<const char*>(prefix));
+        pass.name_ += ':';
+        pass.name_ += local_name;
+        name = pass.name_;
+      }
+      pass.handler_.OnChild(depth, position, NodeType::kElement, name);
+      pass.open_.push_back(0);
+    });
+  }
+
+  static void EndElement(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    Guarded(context, [](Pass& pass) {
+      pass.EndRun();
+      pass.handler_.OnEnd(pass.Depth());
+      pass.open_.pop_back();
+      if (pass.open_.empty()) pass.root_closed_ = true;
+    });
+  }
+
+  static void Characters(void* context, const xmlChar* text, int length) {
+    Guarded(context, [&](Pass& pass) {
+      if (pass.open_.empty()) return;
+      const std::string_view data = View(text, length);
+      if (pass.run_ == Run::kCData) pass.EndRun();
+      if (pass.run_ == Run::kNone) pass.run_ = Run::kBlankText;
+      if (pass.run_ == Run::kBlankText) {
+        // Blanks are held until the run shows whether it is a child at all.
+        // More blanks than a value may hold can only make a value too long,
+        // so the surplus need not be kept.
+        if (AllBlank(data)) {
+          pass.held_.append(
+              data.substr(0, kMaxValueBytes + 1 - std::min(pass.held_.size(), kMaxValueBytes + 1)));
+          return;
+        }
+        pass.run_ = Run::kText;
+        pass.handler_.OnChild(pass.open_.size(), pass.open_.back()++, NodeType::kText, {});
+        if (!pass.held_.empty()) pass.handler_.OnData(pass.Depth(), pass.held_);
+        pass.held_.clear();
+      }
+      pass.handler_.OnData(pass.Depth(), data);
+    });
+  }
+
+  static void CData(void* context, const xmlChar* text, int length) {
+    Guarded(context, [&](Pass& pass) {
+      const std::string_view data = View(text, length);
+      if (pass.run_ != Run::kCData) {
+        pass.EndRun();
+        pass.run_ = Run::kCData;
+        pass.cdata_child_ = false;
+      }
+      if (!pass.cdata_child_ && !AllBlank(data)) {
+        pass.cdata_child_ = true;
+        pass.handler_.OnChild(pass.open_.size(), pass.open_.back()++, NodeType::kCData, {});
+      }
+      if (!data.empty()) pass.handler_.OnData(pass.Depth(), data);
+      // The push parser hands a long section over in pieces, straight from
+      // its input; the last piece is the one "]]>" follows. An empty section
+      // comes as one empty piece.
+      if (length == 0 || std::memcmp(text + length, "]]>", 3) == 0) pass.EndRun();
+    });
+  }
+
+  static void Comment(void* context, const xmlChar*) {
+    Guarded(context, [](Pass& pass) { pass.EndRun(); });
+  }
+
+  static void Instruction(void* context, const xmlChar*, const xmlChar*) {
+    Guarded(context, [](Pass& pass) { pass.EndRun(); });
+  }
+
+  enum class Run { kNone, kBlankText, kText, kCData };
+
+  ExportHandler& handler_;
+  xmlSAXHandler sax_;
+  std::unique_ptr<xmlParserCtxt, FreeParser> context_;
+  std::vector<std::size_t> open_;  // for each open element, its next child's position
+  Run run_ = Run::kNone;
+  bool cdata_child_ = false;  // the section under way is a child
+  std::string held_;          // the blanks that began the run under way
+  std::string name_;          // a prefixed name, built here
+  std::exception_ptr failure_;
+  std::optional<ParseFailure> parse_failure_;
+  bool out_of_memory_ = false;
+  bool stopped_ = false;
+  bool root_closed_ = false;
+};
+
+// Reads the next chunk into `chunk`; false at the end of the file.
+bool ReadChunk(fs::File& file, const std::string& path, std::string* chunk) {
+  chunk->resize(kChunkBytes);
+  std::size_t got = 0;
+  const fs::Outcome outcome =
+      fs::FileSystem().read(file.handle(), chunk->data(), kChunkBytes, &got);
+  if (!outcome.ok()) ThrowMachineError("cannot read '" + path + "': " + fs::Describe(outcome));
+  chunk->resize(got);
+  return got > 0;
+}
+
+}  // namespace
+
+std::string ParseErrorDetail(long line, long column, std::string reason) {
+  while (!reason.empty() &&
+         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
+    reason.pop_back();
+  }
+  if (reason.empty()) reason = "not well-formed";
+  return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + reason;
+}
+
+void ReadExport(const std::string& path, ExportHandler& handler, const ReadProgress& progress) {
+  fs::File file;
+  const fs::Outcome opened = file.Open(path, fs::OpenMode::kRead);
+  if (!opened.ok()) ThrowMachineError("cannot read '" + path + "': " + fs::Describe(opened));
+  fs::Attributes attributes;
+  fs::FileSystem().stat(path, &attributes);
+  std::uint64_t read = 0;
+  const auto report = [&](std::size_t bytes) {
+    read += bytes;
+    if (progress) progress(read, attributes.size);
+  };
+
+  // The prolog first, whole: the guard must see all of it before the parser
+  // sees any of it. Each read doubles what is held, so that a long prolog
+  // costs no more than reading it twice.
+  std::string head;
+  std::string chunk;
+  bool at_end = false;
+  Prolog prolog;
+  for (;;) {
+    const std::size_t target =
+        std::min(std::max<std::size_t>(kChunkBytes, head.size() * 2), kMaxPrologBytes + 1);
+    while (!at_end && head.size() < target) {
+      at_end = !ReadChunk(file, path, &chunk);
+      head += chunk;
+      report(chunk.size());
+    }
+    prolog = GuardProlog(head, at_end);
+    if (prolog.complete) break;
+    if (head.size() > kMaxPrologBytes) {
+      ThrowExportError("the export's prolog is longer than " +
+                       std::to_string(kMaxPrologBytes >> 20) + " MB");
+    }
+  }
+
+  Transcoder transcoder(ChooseEncoding(prolog), prolog.mark);
+  Pass pass(handler);
+  GlobalErrors errors(&pass, &Pass::OnError);
+  pass.Start(fs::NameOf(path));
+  std::string utf8;
+  pass.Feed(transcoder.Feed(head, &utf8), false);
+  std::string().swap(head);
+  while (!at_end && !pass.stopped()) {
+    at_end = !ReadChunk(file, path, &chunk);
+    report(chunk.size());
+    pass.Feed(transcoder.Feed(chunk, &utf8), false);
+  }
+  if (pass.stopped()) return;
+  transcoder.Finish();
+  pass.Feed({}, true);
+  if (!pass.finished()) ThrowMachineError("the XML parser stopped before the end of the export");
+}
+
+}  // namespace sbrep

@@ -1,0 +1,64 @@
+// Turns an export's bytes into the UTF-8 the parser reads, chunk by chunk and
+// strictly: a byte sequence that is not valid in the export's encoding fails
+// with its offset in the file, so that no substitute character is ever read.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "xml/prolog.h"
+
+namespace sbrep {
+
+class CodePageConverter;
+
+// The encodings an export may be written in.
+enum class Encoding { kUtf8, kUtf16Le, kUtf16Be, kAscii, kLatin1, kGbk, kGb18030 };
+
+// An encoding's name without case, '-', '_' or spaces: "gb_2312" is GB2312.
+std::string NormalisedEncoding(const std::string& name);
+
+// The encoding of an export from what its prolog shows. GB2312 and the other
+// names of GBK read as GBK, its superset. Throws an Error (Fault::kExport)
+// for any other encoding.
+Encoding ChooseEncoding(const Prolog& prolog);
+
+class Transcoder {
+ public:
+  // `mark` is the length of the byte order mark at the start of the file.
+  Transcoder(Encoding encoding, std::size_t mark);
+  ~Transcoder();
+  Transcoder(const Transcoder&) = delete;
+  Transcoder& operator=(const Transcoder&) = delete;
+
+  // The UTF-8 of the next bytes of the file: `bytes` itself where they are
+  // UTF-8 already, otherwise `*scratch`. A character cut at the end of
+  // `bytes` is completed by the next call. Throws an Error (Fault::kExport)
+  // naming the offset of the first byte that is not valid.
+  std::string_view Feed(std::string_view bytes, std::string* scratch);
+  // Throws when the file ends inside a character.
+  void Finish();
+
+ private:
+  void FeedUtf8(std::string_view bytes);
+  void FeedUtf16(std::string_view bytes, std::string* out);
+  void FeedCodePage(std::string_view bytes, std::string* out);
+  [[noreturn]] void Fail(std::uint64_t offset, std::string_view bytes) const;
+
+  Encoding encoding_;
+  std::uint64_t offset_ = 0;  // of the next byte fed
+  std::size_t mark_left_;     // bytes of the mark still to skip
+  // A character cut at the end of the last chunk, and its offset.
+  std::string carry_;
+  std::uint64_t carry_offset_ = 0;
+  // UTF-8 validation that spans chunks: continuation bytes still due and
+  // the range the next one must lie in.
+  int due_ = 0;
+  unsigned char low_ = 0x80;
+  unsigned char high_ = 0xBF;
+  std::unique_ptr<CodePageConverter> converter_;
+};
+
+}  // namespace sbrep
