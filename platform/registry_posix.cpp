@@ -1,9 +1,9 @@
 // POSIX has no registry. A file in the regedit export text format, named by
 // SBREP_REGISTRY_FILE, stands in for HKEY_LOCAL_MACHINE; unset means the key
 // is missing. Key and value names compare case-insensitively.
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <memory>
 
 #include "platform/registry.h"
 
@@ -42,15 +42,27 @@ std::optional<std::string> Quoted(const std::string& text, std::size_t* at) {
 std::optional<std::string> ReadMachineString(const std::string& key, const std::string& name) {
   const char* file = std::getenv("SBREP_REGISTRY_FILE");
   if (file == nullptr || *file == '\0') return std::nullopt;
-  std::ifstream in(file, std::ios::binary);
+  // Read with stdio, not a stream: a stream would take memory running out
+  // for the end of the file, and a machine fault would pass for a missing
+  // install.
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file, "rb"), &std::fclose);
   if (!in) return std::nullopt;
+  std::string text;
+  char buffer[4096];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, in.get())) > 0;) {
+    text.append(buffer, got);
+  }
 
   const std::string wanted_key = Folded("HKEY_LOCAL_MACHINE\\" + key);
   const std::string wanted_name = Folded(name);
   bool in_key = false;
   std::optional<std::string> found;
-  std::string line;
-  while (std::getline(in, line)) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     if (!line.empty() && line.front() == '[') {

@@ -148,14 +148,20 @@ void SaveTableLines(const TableLines& lines, const std::string& path) {
   const fs::Attributes& old = check.attributes;
 
   // One fixed name per table, so that a crash leftover is simply replaced.
-  const std::string temp = fs::FolderOf(path) + "~" + name + ".sbrep-tmp";
+  // Nothing after the replace may allocate: once the new bytes are in place,
+  // a failure could only report a save that happened as one that did not.
+  const std::string folder = fs::FolderOf(path);
+  const std::string temp = folder + "~" + name + ".sbrep-tmp";
   ops.remove(temp);
   Step failure = WriteTemp(temp, bytes, old);
   if (!failure) failure = ReplaceWithRetries(temp, path);
   if (!failure) {
     // The new content is in place; a folder that will not sync loses nothing
     // that a failure here could give back.
-    ops.sync_folder(fs::FolderOf(path));
+    try {
+      ops.sync_folder(folder);
+    } catch (...) {
+    }
     return;
   }
   ops.remove(temp);

@@ -93,9 +93,10 @@ class Pass {
     sax_.serror = &Pass::OnError;
   }
 
-  void Start(const std::string& name) {
+  void Start() {
     xmlInitParser();
-    context_.reset(xmlCreatePushParserCtxt(&sax_, this, nullptr, 0, name.c_str()));
+    // No file name: the parser resolves nothing relative to it.
+    context_.reset(xmlCreatePushParserCtxt(&sax_, this, nullptr, 0, nullptr));
     if (!context_ || out_of_memory_) ThrowMachineError("out of memory: no XML parser");
     xmlCtxtUseOptions(context_.get(), kParseOptions);
   }
@@ -328,7 +329,7 @@ void ReadExport(const std::string& path, ExportHandler& handler, const ReadProgr
   Transcoder transcoder(ChooseEncoding(prolog), prolog.mark);
   Pass pass(handler);
   GlobalErrors errors(&pass, &Pass::OnError);
-  pass.Start(fs::NameOf(path));
+  pass.Start();
   std::string utf8;
   pass.Feed(transcoder.Feed(head, &utf8), false);
   std::string().swap(head);
