@@ -53,20 +53,43 @@ void AppendUtf8(std::wstring_view wide, std::string* utf8) {
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8->data() + start, n, nullptr, nullptr);
 }
 
+// Whether GB18030 bytes hold only what GBK holds too: no four-byte
+// sequence, and no single 0x80, which GBK reads as the euro sign.
+bool WithinGbk(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte == 0x80) return false;
+    if (byte < 0x81 || byte > 0xFE) continue;
+    if (i + 1 < bytes.size()) {
+      const auto next = static_cast<unsigned char>(bytes[i + 1]);
+      if (next >= 0x30 && next <= 0x39) return false;
+    }
+    ++i;
+  }
+  return true;
+}
+
 }  // namespace
 
 struct CodePageConverter::State {
+  explicit State(CodePage page)
+      : code_page(page == CodePage::kGbk || !IsValidCodePage(54936) ? 936 : 54936),
+        gb18030_as_gbk(page == CodePage::kGb18030 && code_page == 936) {}
+
   UINT code_page;
+  // Some systems (Wine among them) lack code page 54936. GB18030 is then
+  // read as far as it agrees with GBK, and its four-byte sequences fail.
+  bool gb18030_as_gbk;
   std::wstring wide;   // reused from call to call
   std::wstring check;  // the same, for the way back
 };
 
-CodePageConverter::CodePageConverter(CodePage page)
-    : state_(std::make_unique<State>(State{page == CodePage::kGbk ? 936u : 54936u, {}, {}})) {}
+CodePageConverter::CodePageConverter(CodePage page) : state_(std::make_unique<State>(page)) {}
 
 CodePageConverter::~CodePageConverter() = default;
 
 bool CodePageConverter::Decode(std::string_view bytes, std::string* out) {
+  if (state_->gb18030_as_gbk && !WithinGbk(bytes)) return false;
   std::wstring& wide = state_->wide;
   wide.clear();
   if (!sbrep::Decode(bytes, state_->code_page, MB_ERR_INVALID_CHARS, &wide)) return false;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/error.h"
+#include "oracle/compare.h"
 #include "oracle/dom.h"
 #include "xml/export_pass.h"
 
@@ -122,3 +123,9 @@ std::shared_ptr<Document> Parse(std::string bytes, const std::string& name) {
 }
 
 }  // namespace sbrep::oracle::dom
+
+namespace sbrep::oracle {
+
+Oracle BuildOracle() { return Oracle::kSameParser; }
+
+}  // namespace sbrep::oracle

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "core/error.h"
+#include "oracle/compare.h"
 #include "oracle/dom.h"
 #include "platform/utf16_win32.h"
 #include "xml/export_pass.h"
@@ -293,3 +294,9 @@ std::shared_ptr<Document> Parse(std::string bytes, const std::string& name) {
 }
 
 }  // namespace sbrep::oracle::dom
+
+namespace sbrep::oracle {
+
+Oracle BuildOracle() { return Oracle::kPlatformParser; }
+
+}  // namespace sbrep::oracle

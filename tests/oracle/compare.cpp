@@ -1,0 +1,161 @@
+#include "oracle/compare.h"
+
+#include <cstring>
+#include <optional>
+#include <variant>
+
+#include "core/error.h"
+#include "oracle/reader.h"
+#include "platform/filesystem.h"
+
+namespace sbrep::oracle {
+namespace {
+
+struct Outcome {
+  std::optional<Values> values;
+  std::optional<Error> error;
+  bool stopped_early = false;  // the reader left part of the file unread
+};
+
+template <typename Read>
+Outcome Run(Read&& read) {
+  Outcome outcome;
+  try {
+    outcome.values = read();
+  } catch (const Error& error) {
+    outcome.error = error;
+  }
+  return outcome;
+}
+
+bool StartsWith(const std::string& text, const char* prefix) {
+  return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// A failure of the document as a whole (not well-formed, not valid in its
+// encoding, an encoding or a DOCTYPE refused), whose detail each parser
+// words its own way; the failures of the kinds' own rules read the same.
+bool OfTheDocument(const Error& error) {
+  const std::string& detail = error.detail();
+  return StartsWith(detail, "line ") || StartsWith(detail, "the export ") ||
+         StartsWith(detail, "the DOCTYPE");
+}
+
+// Counts what a read takes through the file-system seam, on top of
+// whatever stands in it, for as long as it lives.
+class ReadCounter {
+ public:
+  ReadCounter() : saved_(fs::FileSystem()) {
+    Inner() = saved_.read;
+    Count() = 0;
+    fs::FileSystem().read = [](fs::Handle handle, void* buffer, std::size_t size,
+                               std::size_t* got) {
+      const fs::Outcome outcome = Inner()(handle, buffer, size, got);
+      if (outcome.ok()) Count() += *got;
+      return outcome;
+    };
+  }
+  ~ReadCounter() { fs::FileSystem() = saved_; }
+  ReadCounter(const ReadCounter&) = delete;
+  ReadCounter& operator=(const ReadCounter&) = delete;
+
+  static std::uint64_t& Count() {
+    static std::uint64_t count = 0;
+    return count;
+  }
+
+ private:
+  using Read = decltype(fs::Ops::read);
+  static Read& Inner() {
+    static Read inner = nullptr;
+    return inner;
+  }
+  fs::Ops saved_;
+};
+
+std::string Shown(const Outcome& outcome) {
+  if (outcome.values) return "read";
+  return "failed: " + outcome.error->detail();
+}
+
+Verdict Differ(const Outcome& stream, const Outcome& whole) {
+  return {false, "one pass " + Shown(stream) + "; whole document " + Shown(whole)};
+}
+
+bool SameValues(const Values& a, const Values& b) {
+  if (a.index() != b.index()) return false;
+  if (const auto* rows = std::get_if<RowValues>(&a)) {
+    const auto& other = std::get<RowValues>(b);
+    if (rows->items != other.items || rows->rows.size() != other.rows.size()) return false;
+    for (std::size_t r = 0; r < rows->rows.size(); ++r) {
+      if (rows->rows[r].first != other.rows[r].first ||
+          rows->rows[r].second != other.rows[r].second) {
+        return false;
+      }
+    }
+    return true;
+  }
+  const auto& totals = std::get<VatTotals>(a);
+  const auto& other = std::get<VatTotals>(b);
+  return totals.cells == other.cells && totals.invoices == other.invoices && totals.voided == other.voided &&
+         totals.counted == other.counted && totals.ignored == other.ignored &&
+         totals.kind_one == other.kind_one;
+}
+
+Verdict Judge(const Outcome& stream, const Outcome& whole, const KindEntry& kind,
+              const TableLines& old_lines, bool platform, bool bad_bytes) {
+  if (stream.values && whole.values) {
+    if (!SameValues(*stream.values, *whole.values)) return {false, "the values differ", true};
+    try {
+      const std::string a = JoinTableLines(kind.build(kind, old_lines, *stream.values));
+      const std::string b = JoinTableLines(kind.build(kind, old_lines, *whole.values));
+      if (a != b) return {false, "the table bytes differ", true};
+    } catch (const Error&) {
+      // The same values fail the same build.
+    }
+    return {};
+  }
+  if (stream.values) {
+    // Read now where the platform's parser refused the document.
+    if (platform && OfTheDocument(*whole.error)) return {};
+    return Differ(stream, whole);
+  }
+  if (whole.values) {
+    if (bad_bytes && OfTheDocument(*stream.error)) return {};
+    return Differ(stream, whole);
+  }
+  const Error& s = *stream.error;
+  const Error& w = *whole.error;
+  if (s.message() != w.message() || s.fault() != w.fault()) return Differ(stream, whole);
+  if (OfTheDocument(s) && OfTheDocument(w)) return {};
+  if (s.detail() == w.detail()) return {};
+  // Kinds 1 and 2 stop at the first item past the rows, and cannot see
+  // whether the document goes on well-formed.
+  if (stream.stopped_early && OfTheDocument(w)) return {};
+  // The platform's parser refused what the one-pass reader found a rule of
+  // the kind broken in.
+  if (platform && OfTheDocument(w)) return {};
+  if (bad_bytes && OfTheDocument(s)) return {};
+  return Differ(stream, whole);
+}
+
+}  // namespace
+
+Verdict Compare(const KindEntry& kind, const std::string& path, const TableLines& old_lines,
+                Oracle oracle, bool bad_bytes) {
+  Outcome stream;
+  {
+    const ReadCounter counter;
+    stream = Run([&] { return kind.read(kind, path); });
+    fs::Attributes attributes;
+    fs::FileSystem().stat(path, &attributes);
+    stream.stopped_early = ReadCounter::Count() < attributes.size;
+  }
+  const Outcome whole = Run([&] { return ReadWhole(kind, path); });
+  const bool platform = oracle == Oracle::kPlatformParser;
+  Verdict verdict = Judge(stream, whole, kind, old_lines, platform, bad_bytes);
+  verdict.read = stream.values.has_value();
+  return verdict;
+}
+
+}  // namespace sbrep::oracle
