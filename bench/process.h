@@ -1,8 +1,8 @@
 // What the benchmarks read off their own process: its memory, what it holds
-// now and the most it has held (private commit on Windows, what the 32-bit
-// address space runs out of; resident memory elsewhere), and the processor
-// time it has used, which a machine busy with other work disturbs less than
-// the clock on the wall.
+// now and the most it has held (on Windows the larger of private commit,
+// what the 32-bit address space runs out of, and the working set; resident
+// memory elsewhere), and the processor time it has used, which a machine
+// busy with other work disturbs less than the clock on the wall.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,8 @@
 
 #include <psapi.h>
 
+#include <algorithm>
+
 #include "bench/process.h"
 
 namespace sbrep::bench {
@@ -11,8 +13,10 @@ Memory ProcessMemory() {
   PROCESS_MEMORY_COUNTERS counters{};
   counters.cb = sizeof counters;
   if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
-    memory.now = counters.PagefileUsage;
-    memory.peak = counters.PeakPagefileUsage;
+    // Private commit where the system counts it; Wine fills that field with
+    // the swap in use, so the working set stands in wherever it is larger.
+    memory.now = std::max<std::uint64_t>(counters.PagefileUsage, counters.WorkingSetSize);
+    memory.peak = std::max<std::uint64_t>(counters.PeakPagefileUsage, counters.PeakWorkingSetSize);
   }
   return memory;
 }

@@ -14,7 +14,6 @@ namespace {
 struct Outcome {
   std::optional<Values> values;
   std::optional<Error> error;
-  bool stopped_early = false;  // the reader left part of the file unread
 };
 
 template <typename Read>
@@ -41,28 +40,28 @@ bool OfTheDocument(const Error& error) {
          StartsWith(detail, "the DOCTYPE");
 }
 
-// Counts what a read takes through the file-system seam, on top of
-// whatever stands in it, for as long as it lives.
-class ReadCounter {
+// Ends whatever the file-system seam serves with one byte that is not
+// well-formed, for as long as it lives. A reader that still gives the same
+// answer never read the end of the file: it stopped early.
+class GarbageAtTheEnd {
  public:
-  ReadCounter() : saved_(fs::FileSystem()) {
+  GarbageAtTheEnd() : saved_(fs::FileSystem()) {
     Inner() = saved_.read;
-    Count() = 0;
+    Added() = false;
     fs::FileSystem().read = [](fs::Handle handle, void* buffer, std::size_t size,
                                std::size_t* got) {
       const fs::Outcome outcome = Inner()(handle, buffer, size, got);
-      if (outcome.ok()) Count() += *got;
+      if (outcome.ok() && *got == 0 && size > 0 && !Added()) {
+        static_cast<char*>(buffer)[0] = '<';
+        *got = 1;
+        Added() = true;
+      }
       return outcome;
     };
   }
-  ~ReadCounter() { fs::FileSystem() = saved_; }
-  ReadCounter(const ReadCounter&) = delete;
-  ReadCounter& operator=(const ReadCounter&) = delete;
-
-  static std::uint64_t& Count() {
-    static std::uint64_t count = 0;
-    return count;
-  }
+  ~GarbageAtTheEnd() { fs::FileSystem() = saved_; }
+  GarbageAtTheEnd(const GarbageAtTheEnd&) = delete;
+  GarbageAtTheEnd& operator=(const GarbageAtTheEnd&) = delete;
 
  private:
   using Read = decltype(fs::Ops::read);
@@ -70,8 +69,20 @@ class ReadCounter {
     static Read inner = nullptr;
     return inner;
   }
+  static bool& Added() {
+    static bool added = false;
+    return added;
+  }
   fs::Ops saved_;
 };
+
+// Whether the one-pass reader gives the same failure when the file ends
+// badly: then it stopped before the end.
+bool StopsEarly(const KindEntry& kind, const std::string& path, const Error& failure) {
+  const GarbageAtTheEnd garbage;
+  const Outcome again = Run([&] { return kind.read(kind, path); });
+  return again.error && again.error->detail() == failure.detail();
+}
 
 std::string Shown(const Outcome& outcome) {
   if (outcome.values) return "read";
@@ -103,7 +114,8 @@ bool SameValues(const Values& a, const Values& b) {
 }
 
 Verdict Judge(const Outcome& stream, const Outcome& whole, const KindEntry& kind,
-              const TableLines& old_lines, bool platform, bool bad_bytes) {
+              const std::string& path, const TableLines& old_lines, bool platform,
+              bool bad_bytes) {
   if (stream.values && whole.values) {
     if (!SameValues(*stream.values, *whole.values)) return {false, "the values differ", true};
     try {
@@ -131,7 +143,7 @@ Verdict Judge(const Outcome& stream, const Outcome& whole, const KindEntry& kind
   if (s.detail() == w.detail()) return {};
   // Kinds 1 and 2 stop at the first item past the rows, and cannot see
   // whether the document goes on well-formed.
-  if (stream.stopped_early && OfTheDocument(w)) return {};
+  if (OfTheDocument(w) && StopsEarly(kind, path, s)) return {};
   // The platform's parser refused what the one-pass reader found a rule of
   // the kind broken in.
   if (platform && OfTheDocument(w)) return {};
@@ -143,17 +155,10 @@ Verdict Judge(const Outcome& stream, const Outcome& whole, const KindEntry& kind
 
 Verdict Compare(const KindEntry& kind, const std::string& path, const TableLines& old_lines,
                 Oracle oracle, bool bad_bytes) {
-  Outcome stream;
-  {
-    const ReadCounter counter;
-    stream = Run([&] { return kind.read(kind, path); });
-    fs::Attributes attributes;
-    fs::FileSystem().stat(path, &attributes);
-    stream.stopped_early = ReadCounter::Count() < attributes.size;
-  }
+  const Outcome stream = Run([&] { return kind.read(kind, path); });
   const Outcome whole = Run([&] { return ReadWhole(kind, path); });
   const bool platform = oracle == Oracle::kPlatformParser;
-  Verdict verdict = Judge(stream, whole, kind, old_lines, platform, bad_bytes);
+  Verdict verdict = Judge(stream, whole, kind, path, old_lines, platform, bad_bytes);
   verdict.read = stream.values.has_value();
   return verdict;
 }
