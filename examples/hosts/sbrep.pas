@@ -33,6 +33,7 @@ function TransferTable(const XmlPath: string; TableKind: Integer;
 var
   Path: AnsiString;
   Buffer: array[0..63] of AnsiChar;
+  Length: Integer;
   Text: GbkString;
 begin
   Path := AnsiString(XmlPath);
@@ -44,7 +45,11 @@ begin
     Message := ''
   else
   begin
-    SetString(Text, PAnsiChar(@Buffer[0]), StrLen(PAnsiChar(@Buffer[0])));
+    Length := 0;
+    while (Length < High(Buffer)) and (Buffer[Length] <> #0) do
+      Inc(Length);
+    { The bytes as they are, marked as code page 936: no conversion yet. }
+    SetString(Text, PAnsiChar(@Buffer[0]), Length);
     Message := string(Text);
   end;
 end;
