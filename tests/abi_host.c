@@ -7,19 +7,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "c_check.h"
+
 typedef int32_t(__stdcall* SetSBRepDataFn)(const char*, int32_t, char*);
-
-static int passed;
-static int failed;
-
-static void Check(int ok, const char* what) {
-  if (ok) {
-    ++passed;
-  } else {
-    ++failed;
-    printf("FAILED: %s\n", what);
-  }
-}
 
 #if defined(__i386__)
 /* The arguments stand in globals, so the pushes below address them
@@ -102,6 +92,5 @@ int main(void) {
   Check(AllCC(buffer, sizeof kNotInstalled, sizeof buffer), "bytes after the NUL untouched");
 
   FreeLibrary(dll);
-  printf("%d passed, %d failed\n", passed, failed);
-  return failed == 0 ? 0 : 1;
+  return Report();
 }
