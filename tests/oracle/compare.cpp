@@ -108,14 +108,13 @@ bool SameValues(const Values& a, const Values& b) {
   }
   const auto& totals = std::get<VatTotals>(a);
   const auto& other = std::get<VatTotals>(b);
-  return totals.cells == other.cells && totals.invoices == other.invoices && totals.voided == other.voided &&
-         totals.counted == other.counted && totals.ignored == other.ignored &&
-         totals.kind_one == other.kind_one;
+  return totals.cells == other.cells && totals.invoices == other.invoices &&
+         totals.voided == other.voided && totals.counted == other.counted &&
+         totals.ignored == other.ignored && totals.kind_one == other.kind_one;
 }
 
 Verdict Judge(const Outcome& stream, const Outcome& whole, const KindEntry& kind,
-              const std::string& path, const TableLines& old_lines, bool platform,
-              bool bad_bytes) {
+              const std::string& path, const TableLines& old_lines, bool platform, bool bad_bytes) {
   if (stream.values && whole.values) {
     if (!SameValues(*stream.values, *whole.values)) return {false, "the values differ", true};
     try {
