@@ -60,7 +60,8 @@ Outcome File::Open(const std::string& path, OpenMode mode) {
   return outcome;
 }
 
-Outcome File::ReadAll(std::string* bytes, std::uint64_t limit) {
+Outcome File::ReadAll(std::string* bytes, std::uint64_t limit,
+                      const std::function<void(std::uint64_t)>& after_chunk) {
   bytes->clear();
   char chunk[1 << 16];
   for (;;) {
@@ -70,6 +71,7 @@ Outcome File::ReadAll(std::string* bytes, std::uint64_t limit) {
     if (got == 0) return {};
     if (bytes->size() + got > limit) return {Status::kTooLarge, 0};
     bytes->append(chunk, got);
+    if (after_chunk) after_chunk(bytes->size());
   }
 }
 

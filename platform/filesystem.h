@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace sbrep::fs {
@@ -87,7 +88,9 @@ class File {
   File& operator=(const File&) = delete;
 
   Outcome Open(const std::string& path, OpenMode mode);
-  Outcome ReadAll(std::string* bytes, std::uint64_t limit);
+  // `after_chunk`, when given, gets the bytes read so far after each chunk.
+  Outcome ReadAll(std::string* bytes, std::uint64_t limit,
+                  const std::function<void(std::uint64_t)>& after_chunk = {});
   Outcome WriteAll(const std::string& bytes);
   Outcome Close();
   Handle handle() const { return handle_; }

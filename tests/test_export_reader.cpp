@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "core/error.h"
 #include "platform/filesystem.h"
@@ -266,6 +268,29 @@ TEST(ExportReader, LoadsOnAThreadOfItsOwn) {
   });
   worker.join();
   EXPECT_EQ(name, kName);
+}
+
+// The read reports each chunk, ending at the file's size, so that a caller
+// can show how far a large export has got.
+TEST(ExportReader, ReportsHowMuchOfTheFileIsRead) {
+  ScratchFolder scratch;
+  const std::string xml = scratch.Join("large.xml");
+  std::string bytes = "<R>";
+  while (bytes.size() < 200000) bytes += "<I>1</I>";
+  bytes += "</R>";
+  WriteBytes(xml, bytes);
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
+  ExportDocument document = LoadExport(
+      xml, [&](std::uint64_t read, std::uint64_t size) { calls.emplace_back(read, size); });
+  EXPECT_EQ(ChildCount(Root(document)), (bytes.size() - 7) / 8);
+  ASSERT_GE(calls.size(), 3u);
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    EXPECT_EQ(calls[i].second, bytes.size());
+    if (i > 0) {
+      EXPECT_GT(calls[i].first, calls[i - 1].first);
+    }
+  }
+  EXPECT_EQ(calls.back().first, bytes.size());
 }
 
 TEST(ExportReader, ANodeKeepsItsDocumentAlive) {

@@ -26,11 +26,12 @@ std::string ReadValue(const std::string& label, const ExportNode& item, std::siz
 
 }  // namespace
 
-RowValues ReadRowTable(const RowTable& table, std::string_view title, const std::string& xml_path) {
+RowValues ReadRowTable(const RowTable& table, std::string_view title, const std::string& xml_path,
+                       const ReadProgress& progress) {
   RowValues values;
   values.rows.assign(table.rows, RowValues::Row());
 
-  ExportDocument document = LoadExport(xml_path);
+  ExportDocument document = LoadExport(xml_path, progress);
   RequireRoot(document, kRoot);
   const std::string section(table.section);
   const std::string root_path(kRoot);

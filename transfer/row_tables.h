@@ -32,15 +32,16 @@ extern const RowTable kBalanceSheetRows;
 extern const RowTable kIncomeStatementRows;
 
 // `title` names the table in a detail ("balance sheet has 59 items").
-RowValues ReadRowTable(const RowTable& table, std::string_view title, const std::string& xml_path);
+RowValues ReadRowTable(const RowTable& table, std::string_view title, const std::string& xml_path,
+                       const ReadProgress& progress = {});
 // `file_name` names the file in a detail ("TABLE08.dat has 80 lines").
 TableLines BuildRowTable(const RowTable& table, std::string_view file_name,
                          const TableLines& old_lines, const RowValues& values);
 
 // The two stages of a row table, as the kind table names them.
 template <const RowTable& kLayout>
-Values ReadRows(const KindEntry& kind, const std::string& xml_path) {
-  return ReadRowTable(kLayout, kind.title, xml_path);
+Values ReadRows(const KindEntry& kind, const std::string& xml_path, const ReadProgress& progress) {
+  return ReadRowTable(kLayout, kind.title, xml_path, progress);
 }
 
 template <const RowTable& kLayout>

@@ -8,6 +8,7 @@
 
 #include "core/error.h"
 #include "core/messages.h"
+#include "core/progress.h"
 #include "install/filing_client.h"
 #include "table_file/table_lines.h"
 #include "transfer/table_kinds.h"
@@ -25,9 +26,11 @@ struct Preparation {
 };
 
 // Throws an Error with the message and fault of the first failure.
-// `client_folder`, when given, stands in for the registry.
+// `client_folder`, when given, stands in for the registry; `progress` hears
+// how far the read of the export has got.
 Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
-                         const std::optional<std::string>& client_folder = std::nullopt);
+                         const std::optional<std::string>& client_folder = std::nullopt,
+                         const ReadProgress& progress = {});
 
 // What a transfer did: 0, or -1 with the message a host gets and, memory
 // permitting, the error with its detail.
@@ -39,6 +42,7 @@ struct TransferOutcome {
 
 // The whole transfer, for the path as a host passes it (ANSI code page).
 // Never throws.
-TransferOutcome TransferTable(const KindEntry& kind, const char* host_path) noexcept;
+TransferOutcome TransferTable(const KindEntry& kind, const char* host_path,
+                              const ReadProgress& progress = {}) noexcept;
 
 }  // namespace sbrep

@@ -93,9 +93,10 @@ std::string TotalsLine(const VatTotals& totals, int kind, std::size_t first_colu
 
 }  // namespace
 
-Values ReadVatScheduleOne(const KindEntry&, const std::string& xml_path) {
+Values ReadVatScheduleOne(const KindEntry&, const std::string& xml_path,
+                          const ReadProgress& progress) {
   VatTotals totals;
-  ExportDocument document = LoadExport(xml_path);
+  ExportDocument document = LoadExport(xml_path, progress);
   RequireRoot(document, kRoot);
   const ExportNode list = RequirePart(Root(document), std::string(kRoot), kList, true);
 

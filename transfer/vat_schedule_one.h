@@ -11,7 +11,8 @@
 namespace sbrep {
 
 // The running totals (VatTotals) of the export's invoices.
-Values ReadVatScheduleOne(const KindEntry& kind, const std::string& xml_path);
+Values ReadVatScheduleOne(const KindEntry& kind, const std::string& xml_path,
+                          const ReadProgress& progress = {});
 TableLines BuildVatScheduleOne(const KindEntry& kind, const TableLines& old_lines,
                                const Values& values);
 

@@ -2,6 +2,7 @@
 // computed here, once for both backends, so that they cannot disagree.
 #include "xml/export_reader.h"
 
+#include <functional>
 #include <utility>
 
 #include "core/error.h"
@@ -111,19 +112,23 @@ const std::vector<std::shared_ptr<const dom::Node>>& ExportNode::children() cons
 ExportDocument::ExportDocument(std::shared_ptr<dom::Document> document)
     : document_(std::move(document)) {}
 
-ExportDocument LoadExport(const std::string& path) {
+ExportDocument LoadExport(const std::string& path, const ReadProgress& progress) {
   const std::string name = fs::NameOf(path);
   std::string bytes;
   {
     // Room for the whole file at once: growing by doubling would hold up to
     // twice the export while the parser builds its tree beside it.
     fs::Attributes attributes;
-    if (fs::FileSystem().stat(path, &attributes).ok() && attributes.size < kMaxExportBytes) {
+    const bool sized = fs::FileSystem().stat(path, &attributes).ok();
+    if (sized && attributes.size < kMaxExportBytes) {
       bytes.reserve(static_cast<std::size_t>(attributes.size) + 1);
     }
+    const std::uint64_t size = sized ? attributes.size : 0;
+    std::function<void(std::uint64_t)> after_chunk;
+    if (progress) after_chunk = [&](std::uint64_t read) { progress(read, size); };
     fs::File file;
     fs::Outcome outcome = file.Open(path, fs::OpenMode::kRead);
-    if (outcome.ok()) outcome = file.ReadAll(&bytes, kMaxExportBytes);
+    if (outcome.ok()) outcome = file.ReadAll(&bytes, kMaxExportBytes, after_chunk);
     if (outcome.status == fs::Status::kTooLarge) {
       ThrowExportError("'" + name + "' is larger than " + std::to_string(kMaxExportBytes >> 20) +
                        " MB");

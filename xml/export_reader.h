@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/progress.h"
+
 namespace sbrep {
 
 namespace dom {
@@ -49,7 +51,8 @@ class ExportDocument {
 // Reads the file (sharing read and write), guards its prolog and parses it.
 // Throws an Error: Fault::kExport for a malformed or oversized export,
 // Fault::kMachine when the file cannot be read or no parser can be had.
-ExportDocument LoadExport(const std::string& path);
+// `progress` hears how much of the file has been read, chunk by chunk.
+ExportDocument LoadExport(const std::string& path, const ReadProgress& progress = {});
 
 // The largest export LoadExport reads.
 constexpr std::uint64_t kMaxExportBytes = 1ull << 30;
