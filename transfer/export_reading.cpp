@@ -27,6 +27,18 @@ std::string ItemLabel(std::string_view noun, std::size_t position, const ExportN
   return std::string(noun) + " " + std::to_string(position + 1) + " (" + name + ")";
 }
 
+void AddHeaderFields(const ExportNode& part, HeaderFields* header) {
+  const std::size_t count = ChildCount(part);
+  for (std::size_t i = 0; i < count; ++i) {
+    const ExportNode child = ChildAt(part, i);
+    std::string name = NodeName(child);
+    if (name.empty()) continue;
+    bool known = false;
+    for (const auto& field : *header) known = known || field.first == name;
+    if (!known) header->emplace_back(std::move(name), NodeText(child));
+  }
+}
+
 std::string GbkOrThrow(const std::string& text, const std::string& where) {
   auto gbk = ToGbk(text);
   if (!gbk) ThrowNotGbk(text, where);

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "transfer/values.h"
 #include "xml/export_reader.h"
 
 namespace sbrep {
@@ -23,6 +24,10 @@ ExportNode RequirePart(const ExportNode& parent, const std::string& parent_path,
 // the element's name, or what was expected where a text stands instead.
 std::string ItemLabel(std::string_view noun, std::size_t position, const ExportNode& item,
                       std::string_view expected_name);
+
+// Adds the element children of `part` to `header`, but none whose name is
+// there already.
+void AddHeaderFields(const ExportNode& part, HeaderFields* header);
 
 // The GBK bytes of a UTF-8 text; throws an export error that names `where`
 // when a character has no GBK form.

@@ -10,6 +10,7 @@ namespace sbrep {
 namespace {
 
 constexpr std::string_view kRoot = "DZSBB";
+constexpr std::size_t kLabel = 0;
 constexpr std::size_t kFirstValue = 2;
 constexpr std::size_t kSecondValue = 3;
 
@@ -37,8 +38,8 @@ RowValues ReadRowTable(const RowTable& table, std::string_view title, const std:
   const std::string root_path(kRoot);
   const ExportNode section_node = RequirePart(Root(document), root_path, section, false);
   const std::string section_path = root_path + "/" + section;
-  RequirePart(section_node, section_path, section + "_JG", true);
-  RequirePart(section_node, section_path, section + "_BTXX", true);
+  AddHeaderFields(RequirePart(section_node, section_path, section + "_JG", true), &values.header);
+  AddHeaderFields(RequirePart(section_node, section_path, section + "_BTXX", true), &values.header);
   const ExportNode list = RequirePart(section_node, section_path, section + "_MXXX", false);
 
   // Items are matched to rows by position, so a surplus means the export
@@ -56,6 +57,7 @@ RowValues ReadRowTable(const RowTable& table, std::string_view title, const std:
       ThrowExportError(label + " has " + std::to_string(children) + " children, " +
                        std::to_string(kSecondValue + 1) + " needed");
     }
+    values.rows[k].label = NodeText(ChildAt(item, kLabel));
     values.rows[k].first = ReadValue(label, item, kFirstValue);
     values.rows[k].second = ReadValue(label, item, kSecondValue);
   }

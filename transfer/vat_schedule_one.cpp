@@ -12,6 +12,7 @@ namespace sbrep {
 namespace {
 
 constexpr std::string_view kRoot = "SB_KPJK";
+constexpr std::string_view kHeader = "SB_KPJK_JG";
 constexpr std::string_view kList = "SB_KPJK_FPXX";
 constexpr std::string_view kInvoiceName = "SB_KPJK_FPMX";
 constexpr int kKinds = 3;
@@ -99,6 +100,9 @@ Values ReadVatScheduleOne(const KindEntry&, const std::string& xml_path,
   ExportDocument document = LoadExport(xml_path, progress);
   RequireRoot(document, kRoot);
   const ExportNode list = RequirePart(Root(document), std::string(kRoot), kList, true);
+  if (const auto header = FindChild(Root(document), kHeader)) {
+    AddHeaderFields(*header, &totals.header);
+  }
 
   for (std::size_t i = 0; i < ChildCount(list); ++i) {
     const ExportNode node = ChildAt(list, i);
