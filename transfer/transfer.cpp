@@ -60,12 +60,14 @@ Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
 }
 
 TransferOutcome TransferTable(const KindEntry& kind, const char* host_path,
-                              const ReadProgress& progress) noexcept {
+                              const ReadProgress& progress,
+                              const TransferOptions& options) noexcept {
   TransferOutcome outcome;
   try {
     std::string path;
     RunStage([&] { path = AnsiToUtf8(host_path); });
-    const Preparation p = PrepareTable(kind, path, std::nullopt, progress);
+    const Preparation p = PrepareTable(kind, path, options.client_folder, progress);
+    if (options.before_save) RunStage([&] { options.before_save(p); });
     RunFileStage([&] { SaveTableLines(p.new_lines, p.paths.table_path); });
   } catch (const Error& e) {
     outcome.result = -1;

@@ -3,6 +3,7 @@
 // protected region, always in this order.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -40,9 +41,20 @@ struct TransferOutcome {
   std::optional<Error> error;
 };
 
+// What the tool adds to a host's transfer; a host passes none of it.
+struct TransferOptions {
+  // Stands in for the registry.
+  std::optional<std::string> client_folder;
+  // Runs after the file stage with everything the save will write, just
+  // before the save. Whatever it throws ends the transfer there, with the
+  // table as it was.
+  std::function<void(const Preparation&)> before_save;
+};
+
 // The whole transfer, for the path as a host passes it (ANSI code page).
 // Never throws.
 TransferOutcome TransferTable(const KindEntry& kind, const char* host_path,
-                              const ReadProgress& progress = {}) noexcept;
+                              const ReadProgress& progress = {},
+                              const TransferOptions& options = {}) noexcept;
 
 }  // namespace sbrep
