@@ -10,8 +10,6 @@
 
 #include "host/process.h"
 
-extern char** environ;
-
 namespace sbrep::test {
 namespace {
 
