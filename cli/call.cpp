@@ -6,6 +6,7 @@
 
 #include "cli/binary_header.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/library.h"
 #include "cli/places.h"
 #include "cli/shared.h"
@@ -101,6 +102,9 @@ int RunCall(const Arguments& args, Console& console) {
               << static_cast<int>(args.kind->kind) << ", buffer of " << kBufferSize << " bytes)\n"
               << std::flush;
 
+  // The library's own save is out of the tool's reach: it cannot be held.
+  SetInterruptText("sbrep: interrupted while the library's SetSBRepData ran; " +
+                   std::string(args.kind->file_name) + " may or may not have been saved\n");
   std::string buffer(kBufferSize, '\xCC');
   const std::int32_t result =
       loaded->Call(host_path->c_str(), static_cast<std::int32_t>(args.kind->kind), buffer.data());
