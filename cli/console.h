@@ -1,6 +1,9 @@
-// What the tool needs from the platform: its arguments and the terminal.
+// What the tool needs from the platform's terminal: its arguments, and its
+// output and error streams as a person or a script reads them.
 #pragma once
 
+#include <functional>
+#include <streambuf>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +16,55 @@ std::vector<std::string> CommandLine(int argc, char** argv);
 
 enum class Stream { kOut, kError };
 
-// Writes UTF-8 text: as it is on POSIX and to a redirected stream, through
-// the wide console interface on a Windows console.
-void WriteTerminal(Stream stream, std::string_view utf8);
+// How text leaves the tool for a file or a pipe. A Windows console always
+// gets the wide console interface, whatever this says.
+enum class Encoding {
+  // Windows: the console's output code page, or the ANSI code page when
+  // there is no console, with CR LF, as `type` and Notepad read it.
+  // Elsewhere: UTF-8.
+  kAuto,
+  kUtf8,  // UTF-8 with LF, for scripts
+};
+
+// The encoding of redirected output, for the whole process; kAuto at first.
+void SetOutputEncoding(Encoding encoding);
+Encoding OutputEncoding();
+
+// Whether the stream is a console or terminal that a person reads.
+bool IsTerminal(Stream stream);
+bool InputIsTerminal();
+
+// The bytes that redirected output carries for UTF-8 text.
+std::string RedirectedBytes(std::string_view utf8, Encoding encoding);
+
+// Writes UTF-8 text: through the wide console interface on a Windows
+// console, otherwise as RedirectedBytes.
+void WriteTerminal(Stream stream, std::string_view utf8, Encoding encoding);
+
+// Hands each line to `sink` as soon as it ends, and the rest on a flush,
+// so that a long run shows what it has done so far; never a part of a
+// UTF-8 character.
+class TerminalBuffer : public std::streambuf {
+ public:
+  using Sink = std::function<void(std::string_view utf8)>;
+  explicit TerminalBuffer(Sink sink) : sink_(std::move(sink)) {}
+  // WriteTerminal to the stream, in the OutputEncoding() of the moment.
+  explicit TerminalBuffer(Stream stream);
+  ~TerminalBuffer() override;
+  TerminalBuffer(const TerminalBuffer&) = delete;
+  TerminalBuffer& operator=(const TerminalBuffer&) = delete;
+
+ protected:
+  int_type overflow(int_type c) override;
+  std::streamsize xsputn(const char* text, std::streamsize size) override;
+  int sync() override;
+
+ private:
+  // Writes the pending text up to `end`, and keeps the rest.
+  void Emit(std::size_t end);
+
+  Sink sink_;
+  std::string pending_;
+};
 
 }  // namespace sbrep::cli

@@ -10,7 +10,15 @@ std::vector<std::string> CommandLine(int argc, char** argv) {
   return args;
 }
 
-void WriteTerminal(Stream stream, std::string_view utf8) {
+bool IsTerminal(Stream stream) {
+  return ::isatty(stream == Stream::kOut ? STDOUT_FILENO : STDERR_FILENO) == 1;
+}
+
+bool InputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
+
+std::string RedirectedBytes(std::string_view utf8, Encoding) { return std::string(utf8); }
+
+void WriteTerminal(Stream stream, std::string_view utf8, Encoding) {
   const int fd = stream == Stream::kOut ? STDOUT_FILENO : STDERR_FILENO;
   while (!utf8.empty()) {
     const ssize_t n = ::write(fd, utf8.data(), utf8.size());

@@ -14,6 +14,15 @@ struct LocalFreer {
   void operator()(LPWSTR* p) const { LocalFree(p); }
 };
 
+HANDLE HandleOf(Stream stream) {
+  return GetStdHandle(stream == Stream::kOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+bool IsConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
 void WriteBytes(HANDLE handle, std::string_view bytes) {
   while (!bytes.empty()) {
     DWORD written = 0;
@@ -23,6 +32,13 @@ void WriteBytes(HANDLE handle, std::string_view bytes) {
   }
 }
 
+// The code page a console window would show redirected text in: its own
+// output code page, or the ANSI code page when the program has no console.
+UINT RedirectCodePage() {
+  const UINT console = GetConsoleOutputCP();
+  return console != 0 ? console : GetACP();
+}
+
 }  // namespace
 
 std::vector<std::string> CommandLine(int, char**) {
@@ -30,17 +46,44 @@ std::vector<std::string> CommandLine(int, char**) {
   std::unique_ptr<LPWSTR, LocalFreer> argv(CommandLineToArgvW(GetCommandLineW(), &count));
   std::vector<std::string> args;
   if (!argv) return args;
-  for (int i = 1; i < count; ++i)
+  for (int i = 1; i < count; ++i) {
     args.push_back(win32::Narrow(argv.get()[i], wcslen(argv.get()[i])));
+  }
   return args;
 }
 
-void WriteTerminal(Stream stream, std::string_view utf8) {
-  const HANDLE handle = GetStdHandle(stream == Stream::kOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+bool IsTerminal(Stream stream) { return IsConsole(HandleOf(stream)); }
+
+bool InputIsTerminal() { return IsConsole(GetStdHandle(STD_INPUT_HANDLE)); }
+
+std::string RedirectedBytes(std::string_view utf8, Encoding encoding) {
+  if (encoding == Encoding::kUtf8) return std::string(utf8);
+  std::string text;
+  text.reserve(utf8.size() + utf8.size() / 32);
+  for (const char c : utf8) {
+    if (c == '\n' && (text.empty() || text.back() != '\r')) text += '\r';
+    text += c;
+  }
+  const UINT code_page = RedirectCodePage();
+  if (code_page == CP_UTF8) return text;
+  const std::wstring wide = win32::Widen(text);
+  if (wide.empty()) return {};
+  const int length = static_cast<int>(wide.size());
+  // What the code page lacks shows as its default character: this is text
+  // for people, and a missing glyph must not lose the rest of the line.
+  const int n =
+      WideCharToMultiByte(code_page, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return text;
+  std::string bytes(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(code_page, 0, wide.data(), length, bytes.data(), n, nullptr, nullptr);
+  return bytes;
+}
+
+void WriteTerminal(Stream stream, std::string_view utf8, Encoding encoding) {
+  const HANDLE handle = HandleOf(stream);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE || utf8.empty()) return;
-  DWORD mode = 0;
-  if (!GetConsoleMode(handle, &mode)) {
-    WriteBytes(handle, utf8);
+  if (!IsConsole(handle)) {
+    WriteBytes(handle, RedirectedBytes(utf8, encoding));
     return;
   }
   const std::wstring wide = win32::Widen(std::string(utf8));

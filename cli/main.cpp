@@ -1,15 +1,23 @@
 // The sbrep program: the tool's library behind the platform's command line
-// and terminal.
-#include <sstream>
+// and terminal, with Ctrl-C caught.
+#include <iostream>
 
 #include "cli/console.h"
+#include "cli/interrupt.h"
 #include "cli/sbrep_cli.h"
 
 int main(int argc, char** argv) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = sbrep::cli::RunCli(sbrep::cli::CommandLine(argc, argv), out, err);
-  sbrep::cli::WriteTerminal(sbrep::cli::Stream::kOut, out.str());
-  sbrep::cli::WriteTerminal(sbrep::cli::Stream::kError, err.str());
+  using sbrep::cli::Stream;
+  sbrep::cli::TerminalBuffer out_buffer(Stream::kOut);
+  sbrep::cli::TerminalBuffer err_buffer(Stream::kError);
+  std::ostream out(&out_buffer);
+  std::ostream err(&err_buffer);
+  const bool terminal = sbrep::cli::IsTerminal(Stream::kError);
+  sbrep::cli::CatchInterrupts(terminal);
+  sbrep::cli::Console console{
+      out, err, std::cin, terminal, sbrep::cli::InputIsTerminal(), sbrep::cli::SetOutputEncoding};
+  const int status = sbrep::cli::RunCli(sbrep::cli::CommandLine(argc, argv), console);
+  out.flush();
+  err.flush();
   return status;
 }

@@ -1,323 +1,229 @@
 #include "cli/sbrep_cli.h"
 
-#include <CLI/CLI.hpp>
-
-#include <cstdio>
 #include <exception>
 #include <optional>
 #include <variant>
-#include <vector>
 
-#include "cli/diff.h"
-#include "core/error.h"
-#include "core/messages.h"
+#include "cli/arguments.h"
+#include "cli/backup.h"
+#include "cli/commands.h"
+#include "cli/interrupt.h"
+#include "cli/places.h"
+#include "cli/progress.h"
+#include "cli/report.h"
+#include "cli/shared.h"
+#include "cli/warnings.h"
 #include "platform/codepage.h"
-#include "platform/filesystem.h"
-#include "table_file/save.h"
-#include "transfer/numbers.h"
 #include "transfer/table_kinds.h"
 #include "transfer/transfer.h"
 
 namespace sbrep::cli {
 namespace {
 
-// "1, 2, 3, balance-sheet, income-statement or vat-schedule-one".
-std::string KindHelp() {
-  std::vector<std::string> names;
-  names.reserve(2 * kTableKinds.size());
-  for (const KindEntry& entry : kTableKinds) {
-    names.push_back(std::to_string(static_cast<int>(entry.kind)));
-  }
-  for (const KindEntry& entry : kTableKinds) names.emplace_back(entry.cli_name);
-  std::string help;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i > 0) help += i + 1 == names.size() ? " or " : ", ";
-    help += names[i];
-  }
-  return help;
+// A host hands the path over in the ANSI code page; a path that code page
+// cannot hold never reaches the DLL as it is, so the export is not found.
+std::optional<Failure> HostCannotPass(const std::string& xml_path) {
+  if (Utf8ToAnsi(xml_path)) return std::nullopt;
+  return Failure{Message::kExportMissing, Fault::kInstall,
+                 "the ANSI code page cannot hold the export's path '" + xml_path +
+                     "', so a host could not pass it: rename the file or its folder",
+                 ""};
 }
 
-// A kind by its number or its name.
-const KindEntry* ParseKind(const std::string& text) {
-  for (const KindEntry& entry : kTableKinds) {
-    if (text == std::to_string(static_cast<int>(entry.kind)) || text == entry.cli_name) {
-      return &entry;
+// A failure at the root or the section: the export may be of another kind.
+bool WrongShape(const std::string& detail) {
+  if (detail.rfind("root element is '", 0) == 0) return true;
+  const std::string missing = " is missing";
+  return detail.size() > missing.size() &&
+         detail.compare(detail.size() - missing.size(), missing.size(), missing) == 0 &&
+         detail.find('/') == detail.rfind('/');
+}
+
+// "this looks like an income statement export: use KIND 2", when another
+// kind's reader gets past the root and the section.
+std::string KindHint(const KindEntry& tried, const std::string& xml_path) {
+  for (const KindEntry& other : kTableKinds) {
+    if (&other == &tried) continue;
+    try {
+      other.read(other, xml_path, {});
+    } catch (const Error& e) {
+      if (e.fault() != Fault::kExport || WrongShape(e.detail())) continue;
+    } catch (const std::exception&) {
+      continue;
     }
+    const std::string title(other.title);
+    const bool vowel = std::string_view("aeiou").find(title[0]) != std::string_view::npos;
+    return std::string("this looks like ") + (vowel ? "an " : "a ") + title + " export: use KIND " +
+           std::to_string(static_cast<int>(other.kind)) + " (" + std::string(other.cli_name) + ")";
   }
-  return nullptr;
+  return {};
 }
 
-// GBK bytes as UTF-8; bytes that are not GBK show as \xNN.
-std::string Printable(const std::string& gbk) {
-  if (auto utf8 = GbkToUtf8(gbk)) return std::move(*utf8);
-  std::string shown;
-  for (unsigned char c : gbk) {
-    if (c < 0x80) {
-      shown += static_cast<char>(c);
-    } else {
-      char escaped[5];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      shown += escaped;
-    }
+Failure FailureOf(const Error& e, const KindEntry& kind, const std::string& xml_path) {
+  Failure failure{e.message(), e.fault(), e.detail(), ""};
+  if (e.fault() == Fault::kExport && WrongShape(e.detail())) {
+    failure.hint = KindHint(kind, xml_path);
   }
-  return shown;
+  return failure;
 }
 
-// The message a host would get, with its gloss.
-std::string ShownMessage(Message message) {
-  return Printable(std::string(MessageBytes(message))) + " (" + std::string(MessageGloss(message)) +
-         ")";
-}
-
-struct FaultReport {
-  int status;
-  const char* text;
-};
-
-FaultReport ReportOf(Fault fault) {
-  switch (fault) {
-    case Fault::kInstall:
-      return {kExitInstall, "the filing client or a file is missing"};
-    case Fault::kExport:
-      return {kExitExport, "the export is at fault"};
-    case Fault::kTable:
-      return {kExitTable, "the table file is at fault"};
-    case Fault::kMachine:
-      return {kExitMachine, "the machine is at fault"};
-  }
-  return {kExitMachine, "the machine is at fault"};
-}
-
-int ReportFailure(Message message, Fault fault, const std::string& detail, std::ostream& out) {
-  const FaultReport report = ReportOf(fault);
-  out << "not ready to file: " << report.text << "\n"
-      << "message: " << ShownMessage(message) << "\n"
-      << "detail: " << detail << "\n";
-  return report.status;
-}
-
-std::string Rows(std::size_t first, std::size_t last) {
-  if (first == last) return "row " + std::to_string(first);
-  return "rows " + std::to_string(first) + " to " + std::to_string(last);
-}
-
-void SummariseRows(const KindEntry& kind, const RowValues& values, std::ostream& out) {
-  std::size_t filled = 0;
-  for (const RowValues::Row& row : values.rows) {
-    if (!row.first.empty() || !row.second.empty()) ++filled;
-  }
-  const std::size_t rows = values.rows.size();
-  out << kind.title << ": " << values.items << " items for " << rows << " rows\n"
-      << "  rows with values: " << filled << "\n"
-      << "  rows left empty:  " << rows - filled << "\n";
-  if (values.items < rows) {
-    out << "warning: the export has fewer items than the table has rows; "
-        << Rows(values.items + 1, rows) << " get no item\n";
-  }
-}
-
-std::string Padded(const std::string& text, std::size_t width) {
-  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
-
-void SummariseInvoices(const KindEntry& kind, const VatTotals& totals, std::ostream& out) {
-  out << kind.title << ": " << totals.invoices << " invoices read\n"
-      << "  voided:  " << totals.voided << "\n"
-      << "  counted: " << totals.counted << "\n"
-      << "  ignored: " << totals.ignored << " (a rate outside 17, 13, 6 and 4)\n"
-      << "  kind 1, counted but on no line: " << totals.kind_one << "\n"
-      << "  kind  rate  line" << Padded("count", 10) << Padded("amount", 16) << Padded("tax", 16)
-      << "\n";
-  static constexpr int kRates[] = {17, 13, 6, 4};
-  // The file lines that carry kinds 0 and 2: 17 and 13 % on lines 3 and 5,
-  // 6 and 4 % on lines 10 and 12.
-  static constexpr const char* kLines[3][2] = {{"3", "10"}, {"-", "-"}, {"5", "12"}};
-  for (int kind = 0; kind < 3; ++kind) {
-    for (int group = 0; group < 4; ++group) {
-      const auto& cells = totals.cells[static_cast<std::size_t>(kind)];
-      const std::size_t c = static_cast<std::size_t>(group) * 3;
-      out << "  " << Padded(std::to_string(kind), 4)
-          << Padded(std::to_string(kRates[group]) + "%", 6) << Padded(kLines[kind][group / 2], 6)
-          << Padded(FormatAmount(cells[c]), 10) << Padded(FormatAmount(cells[c + 1]), 16)
-          << Padded(FormatAmount(cells[c + 2]), 16) << "\n";
-    }
-  }
-}
-
-// Opens the table file for writing, sharing it as the client does, and
-// closes it again: no byte changes. The save would refuse a read-only file.
-std::optional<std::string> ProbeWritable(const std::string& path) {
-  const std::string name = fs::NameOf(path);
-  const SaveCheck check = CheckSavable(path);
-  switch (check.refusal) {
-    case SaveRefusal::kNone:
-      break;
-    case SaveRefusal::kUnchecked:
-      return "cannot check " + name + ": " + fs::Describe(check.outcome);
-    case SaveRefusal::kFolder:
-      return name + " is a folder, a transfer could not save it";
-    case SaveRefusal::kReadOnly:
-      return name + " is read-only, a transfer could not save it";
-  }
-  fs::File file;
-  const fs::Outcome opened = file.Open(path, fs::OpenMode::kReadWrite);
-  if (!opened.ok()) {
-    return "cannot open " + name + " for writing: " + fs::Describe(opened) +
-           ", a transfer could not save it";
-  }
-  const fs::Outcome closed = file.Close();
-  if (!closed.ok()) return "cannot close " + name + ": " + fs::Describe(closed);
-  return std::nullopt;
-}
-
-// Prints the summary of the values the XML stage read.
-struct Summary {
-  const KindEntry& kind;
-  std::ostream& out;
-  void operator()(const RowValues& values) const { SummariseRows(kind, values, out); }
-  void operator()(const VatTotals& totals) const { SummariseInvoices(kind, totals, out); }
-};
-
-int Check(const KindEntry& kind, const std::string& xml_path,
-          const std::optional<std::string>& client_folder, std::ostream& out) {
-  Preparation p;
-  try {
-    p = PrepareTable(kind, xml_path, client_folder);
-  } catch (const Error& e) {
-    return ReportFailure(e.message(), e.fault(), e.detail(), out);
-  } catch (const std::exception& e) {
-    return ReportFailure(Message::kProcessingFailed, Fault::kMachine, e.what(), out);
-  }
-  const std::string name = fs::NameOf(p.paths.table_path);
-  const std::string diff =
-      UnifiedDiff(p.old_lines.lines(), p.new_lines.lines(),
-                  {p.paths.table_path, p.paths.table_path + " (after transfer)"}, Printable);
-  if (diff.empty()) {
-    out << "no change: " << name << " already holds these figures\n";
+int Finish(const Report& report, const Arguments& args, Console& console) {
+  if (args.json) {
+    WriteJson(report, console.out);
   } else {
-    out << diff;
+    WriteText(report, args.quiet, console.out, console.err);
   }
-  out << "\n";
-  std::visit(Summary{kind, out}, p.values);
-  if (auto failure = ProbeWritable(p.paths.table_path)) {
-    out << "\n";
-    return ReportFailure(Message::kProcessingFailed, Fault::kTable, *failure, out);
-  }
-  if (!Utf8ToAnsi(xml_path)) {
-    out << "warning: the ANSI code page cannot hold this export's path, so a host could not pass "
-           "it\n";
-  }
-  out << "\nready to file: a transfer would save " << name << "\n";
-  return kExitReady;
+  return ExitStatusOf(report);
 }
 
-int Transfer(const KindEntry& kind, const std::string& xml_path, std::ostream& out,
-             std::ostream& err) {
-  const auto host_path = Utf8ToAnsi(xml_path);
-  if (!host_path) {
-    err << "sbrep: the ANSI code page cannot hold the path '" << xml_path
-        << "', so a host could not pass it either\n";
-    return kExitFailed;
+int Check(const Arguments& args, Console& console) {
+  const KindEntry& kind = *args.kind;
+  Report report;
+  report.kind = &kind;
+  report.export_path = args.export_path;
+  SetInterruptText("sbrep: interrupted; a check changes nothing, " + std::string(kind.file_name) +
+                   " is as it was\n");
+  if (auto failure = HostCannotPass(args.export_path)) {
+    report.stop = Stop::kFailure;
+    report.failure = *failure;
+    return Finish(report, args, console);
   }
-  const TransferOutcome outcome = TransferTable(kind, host_path->c_str());
-  out << "result: " << outcome.result << "\n";
-  if (outcome.result == 0) {
-    out << "transferred: the " << kind.title << " is in " << kind.file_name << "\n";
-    return kExitReady;
-  }
-  // What SetSBRepData copies into the caller's buffer.
-  out << "message: " << ShownMessage(outcome.message) << "\n";
-  if (outcome.error) out << "detail: " << outcome.error->detail() << "\n";
-  return kExitFailed;
-}
-
-// CLI11 texts may run over lines; a usage error gets one.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
-
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  CLI::App app{"sbrep " SBREP_VERSION
-               ": checks an accounting XML export against the filing client's table file,\n"
-               "or transfers it as SetSBRepData does.\n"
-               "  sbrep check KIND EXPORT.xml [--client DIR]\n"
-               "  sbrep transfer KIND EXPORT.xml\n",
-               "sbrep"};
-  app.set_version_flag("--version", "sbrep " SBREP_VERSION);
-  app.require_subcommand(1);
-  const std::string kind_help = KindHelp();
-  app.footer("KIND is " + kind_help +
-             ".\n\n"
-             "Exit status: check gives 0 ready to file, 2 the install or a file is missing,\n"
-             "3 the export is at fault, 4 the table file is at fault, 5 the machine;\n"
-             "transfer gives 0 or 1; a usage error gives 64.\n\n"
-             "Examples:\n"
-             "  sbrep check balance-sheet export.xml\n"
-             "  sbrep check 3 invoices.xml --client C:\\Dexlan-test\n"
-             "  sbrep transfer vat-schedule-one invoices.xml");
-
-  const CLI::Validator kind_check(
-      [&kind_help](std::string& text) {
-        return ParseKind(text) ? std::string() : "must be " + kind_help + ", not '" + text + "'";
-      },
-      "");
-
-  std::string kind_text;
-  std::string xml_path;
-  std::string client_folder;
-  // Both commands take the same two positionals.
-  const auto add_command = [&](const char* name, const char* description) {
-    CLI::App* command = app.add_subcommand(name, description);
-    command->add_option("KIND", kind_text, "The table: " + kind_help)
-        ->required()
-        ->check(kind_check)
-        ->type_name("");
-    command->add_option("EXPORT", xml_path, "The XML export file")->required()->type_name("");
-    return command;
-  };
-  CLI::App* check = add_command(
-      "check", "Run everything but the save: show the diff of the table file and a summary.");
-  CLI::Option* client =
-      check->add_option("--client", client_folder,
-                        "Take DIR as the filing client's install folder instead of the registry");
-  client->type_name("DIR");
-  add_command("transfer",
-              "Do exactly what a host's call of SetSBRepData does, and print the outcome.");
-
+  ProgressLine progress(console.err, console.err_is_terminal && !args.quiet);
   try {
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    app.parse(reversed);
-  } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == 0) {  // --help or --version
-      app.exit(e, out, err);
-      return kExitReady;
+    report.prepared = PrepareTable(kind, args.export_path, args.client, progress.callback());
+  } catch (const Error& e) {
+    report.stop = Stop::kFailure;
+    report.failure = FailureOf(e, kind, args.export_path);
+  } catch (const std::exception& e) {
+    report.stop = Stop::kFailure;
+    report.failure = {Message::kProcessingFailed, Fault::kMachine, e.what(), ""};
+  }
+  progress.Stop();
+  if (report.prepared) {
+    report.warnings = Warnings(*report.prepared);
+    if (auto refusal = ProbeWritable(report.prepared->paths.table_path)) {
+      report.stop = Stop::kFailure;
+      report.failure = {Message::kProcessingFailed, Fault::kTable, *refusal, ""};
+    } else if (args.strict && !report.warnings.empty()) {
+      report.stop = Stop::kWarnings;
     }
-    err << "sbrep: " << OneLine(e.what()) << "; sbrep --help shows the usage\n";
+  }
+  return Finish(report, args, console);
+}
+
+int Transfer(const Arguments& args, Console& console) {
+  const KindEntry& kind = *args.kind;
+  const std::string table(kind.file_name);
+  Report report;
+  report.transfer = true;
+  report.kind = &kind;
+  report.export_path = args.export_path;
+  SetInterruptText("sbrep: interrupted; " + table + " was left as it was\n");
+  const auto host_path = Utf8ToAnsi(args.export_path);
+  if (!host_path) {
+    report.stop = Stop::kFailure;
+    report.failure = *HostCannotPass(args.export_path);
+    return Finish(report, args, console);
+  }
+
+  // Held from the backup to the end of the save: an interrupt then would
+  // leave a half-written backup, or a temporary file beside the table.
+  std::optional<HoldInterrupts> hold;
+  ProgressLine progress(console.err, console.err_is_terminal && !args.quiet);
+  TransferOptions options;
+  options.client_folder = args.client;
+  options.before_save = [&](const Preparation& p) {
+    progress.Stop();
+    report.prepared = p;
+    report.warnings = Warnings(p);
+    if (args.strict && !report.warnings.empty()) {
+      report.stop = Stop::kWarnings;
+      throw std::runtime_error("stopped by a warning");
+    }
+    hold.emplace();
+    try {
+      report.backup = WriteBackup(BackupFolder(args), p.paths.table_path);
+    } catch (const BackupError& e) {
+      report.stop = Stop::kBackup;
+      report.failure = {Message::kEmpty, Fault::kMachine, e.what(), ""};
+      throw;
+    }
+  };
+  const TransferOutcome outcome =
+      TransferTable(kind, host_path->c_str(), progress.callback(), options);
+  progress.Stop();
+  if (report.stop == Stop::kNone) {
+    report.result = outcome.result;
+    if (outcome.result != 0) {
+      report.stop = Stop::kFailure;
+      if (outcome.error) {
+        report.failure = FailureOf(*outcome.error, kind, args.export_path);
+      } else {
+        report.failure = {outcome.message, Fault::kMachine, "", ""};
+      }
+    }
+  }
+  if (hold) {
+    SetInterruptText(outcome.result == 0
+                         ? "sbrep: interrupted; " + table +
+                               " was saved, and its old bytes are in " + report.backup + "\n"
+                         : "sbrep: interrupted; " + table + " was left as it was\n");
+    hold.reset();
+  }
+  return Finish(report, args, console);
+}
+
+int Run(const std::vector<std::string>& args, Console& console) {
+  Arguments parsed;
+  try {
+    parsed = ParseArguments(args);
+    if (parsed.client) CheckClientFolder(*parsed.client);
+  } catch (const UsageError& e) {
+    console.err << "sbrep: " << e.what() << "\n" << std::flush;
     return kExitUsage;
   }
-
-  const KindEntry& kind = *ParseKind(kind_text);
-  if (check->parsed()) {
-    std::optional<std::string> folder;
-    if (client->count() > 0) folder = client_folder;
-    return Check(kind, xml_path, folder, out);
+  // JSON is UTF-8 wherever it goes.
+  if (parsed.json) parsed.encoding = Encoding::kUtf8;
+  if (parsed.encoding != Encoding::kAuto && console.set_encoding) {
+    console.out << std::flush;
+    console.err << std::flush;
+    console.set_encoding(parsed.encoding);
   }
-  return Transfer(kind, xml_path, out, err);
+  if (parsed.help) {
+    console.out << HelpText(parsed.command) << std::flush;
+    return kExitReady;
+  }
+  if (parsed.version) return RunVersion(parsed, console);
+  switch (parsed.command) {
+    case Command::kCheck:
+      return Check(parsed, console);
+    case Command::kTransfer:
+      return Transfer(parsed, console);
+    case Command::kRestore:
+      return RunRestore(parsed, console);
+    case Command::kCall:
+      return RunCall(parsed, console);
+    case Command::kNone:
+      break;
+  }
+  return kExitUsage;
 }
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+std::string BackupFolder(const Arguments& args) {
+  if (args.backup_dir) return *args.backup_dir;
+  if (auto folder = DefaultBackupFolder()) return *folder;
+  throw BackupError("no backup folder: the variables that name it are unset; give --backup-dir");
+}
+
+int RunCli(const std::vector<std::string>& args, Console& console) {
   try {
-    return Run(args, out, err);
+    return Run(args, console);
   } catch (const std::exception& e) {
-    err << "sbrep: " << e.what() << "\n";
+    console.err << "sbrep: " << e.what() << "\n" << std::flush;
   } catch (...) {
-    err << "sbrep: unknown failure\n";
+    console.err << "sbrep: unknown failure\n" << std::flush;
   }
   return kExitMachine;
 }

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const sbrep::fuzz::MemoryExport source(std::string(reinterpret_cast<const char*>(data), size));
   for (const sbrep::KindEntry& kind : sbrep::kTableKinds) {
     try {
-      (void)kind.read(kind, sbrep::fuzz::MemoryExport::kPath);
+      (void)kind.read(kind, sbrep::fuzz::MemoryExport::kPath, {});
     } catch (const sbrep::Error& error) {
       // Refused or malformed input is an answer, not a fault; memory never
       // runs out on these inputs, and the file never fails to read.

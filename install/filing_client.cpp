@@ -14,6 +14,13 @@ constexpr const char kClientKey[] =
   throw Error(message, Fault::kInstall, detail);
 }
 
+// Why a path the check wants as a file is none: "does not exist" would send
+// a person looking for a file that is right there as a folder.
+std::string NoFile(const std::string& what, const std::string& path) {
+  return what + " '" + path +
+         (fs::IsFolder(path) ? "' is a folder, not a file" : "' does not exist");
+}
+
 }  // namespace
 
 std::string ReadFilingClientPath() {
@@ -31,15 +38,17 @@ OpeningPaths RunOpeningSequence(std::string_view table_file, Message missing_tab
                                      std::string(kClientKey) + " (value Path)");
   }
   if (!fs::IsFolder(client)) {
-    Fail(Message::kInstallFolderMissing, "the install folder '" + client + "' does not exist");
+    Fail(Message::kInstallFolderMissing,
+         "the install folder '" + client +
+             (fs::IsFile(client) ? "' is a file, not a folder" : "' does not exist"));
   }
   OpeningPaths paths;
   paths.table_path = client + "\\Dexlan\\ICDAT\\" + std::string(table_file);
   if (!fs::IsFile(paths.table_path)) {
-    Fail(missing_table, "the table file '" + paths.table_path + "' does not exist");
+    Fail(missing_table, NoFile("the table file", paths.table_path));
   }
   if (!fs::IsFile(xml_path)) {
-    Fail(Message::kExportMissing, "the export '" + xml_path + "' does not exist");
+    Fail(Message::kExportMissing, NoFile("the export", xml_path));
   }
   paths.xml_path = xml_path;
   return paths;

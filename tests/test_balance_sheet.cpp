@@ -210,6 +210,30 @@ TEST_F(BalanceSheet, FailuresNameWhatIsWrong) {
   }
 }
 
+// What a check compares with the table: each item's own row number and the
+// header parts, first of each name; none of it is filed.
+TEST_F(BalanceSheet, PrepareKeepsEachItemsLabelAndTheHeader) {
+  std::string xml = ReadData("transfer/balance-sheet.xml");
+  xml = Replaced(xml, "<HC>2</HC>", "<HC>7</HC>");
+  xml = Replaced(xml, "<DW>", "<NSRSBH>second</NSRSBH><DW>");
+  const std::string before = Table(kTable);
+  const Preparation p =
+      PrepareTable(EntryOf(TableKind::kBalanceSheet), PutExport(xml), client_.folder());
+  const RowValues& values = std::get<RowValues>(p.values);
+  ASSERT_EQ(values.rows.size(), 58u);
+  EXPECT_EQ(values.rows[0].label, "1");
+  EXPECT_EQ(values.rows[1].label, "7");
+  EXPECT_EQ(values.rows[57].label, "58");
+  const HeaderFields header = {{"NSRSBH", "91110105MA01ABCD2X"},
+                               {"SSQQ", "2024-01-01"},
+                               {"SSQZ", "2024-03-31"},
+                               {"BBMC", "资产负债表"},
+                               {"NSRMC", "北京恒远商贸有限公司"},
+                               {"DW", "元"}};
+  EXPECT_EQ(values.header, header);
+  EXPECT_EQ(Table(kTable), before);
+}
+
 // The install and export a newcomer files first.
 TEST_F(BalanceSheet, FilesTheExampleInstall) {
   ExpectFiled(ReadBytes(ExamplePath("client/Dexlan/ICDAT/TABLE08.dat")),

@@ -1,38 +1,50 @@
-// The sbrep tool: the line diff, check on good and bad exports, transfer
-// against a direct call of SetSBRepData, and the option errors.
+// The sbrep tool: the line diff, check on good, bad and misfiled exports,
+// transfer against a direct call of SetSBRepData, backups and restore, the
+// deployed library, JSON, and the command line's mistakes.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
+#include "cli/backup.h"
 #include "cli/diff.h"
+#include "cli/places.h"
+#include "cli/progress.h"
 #include "cli/sbrep_cli.h"
+#include "cli/shared.h"
 #include "core/messages.h"
 #include "host/hold_open.h"
+#include "host/process.h"
+#include "platform/codepage.h"
 #include "platform/filesystem.h"
 #include "support/support.h"
+#include "transfer_cases.h"
 
 namespace sbrep::test {
 namespace {
 
-using Lines = std::vector<std::string>;
+using Json = nlohmann::json;
+using Strings = std::vector<std::string>;
 
 // ---------------------------------------------------------------------------
 // The line diff.
 
 struct DiffCase {
   const char* name;
-  Lines old_lines;
-  Lines new_lines;
+  Strings old_lines;
+  Strings new_lines;
   const char* hunks;  // the diff after the two label lines; "" for no diff
 };
 
-Lines Numbered(int count) {
-  Lines lines;
+Strings Numbered(int count) {
+  Strings lines;
   for (int i = 1; i <= count; ++i) lines.push_back("l" + std::to_string(i));
   return lines;
 }
 
-Lines With(Lines lines, std::size_t index, const std::string& line) {
+Strings With(Strings lines, std::size_t index, const std::string& line) {
   lines[index] = line;
   return lines;
 }
@@ -92,21 +104,21 @@ struct Outcome {
   std::string err;
 };
 
-Outcome Sbrep(const Lines& args) {
+// `input` is what the person types at a prompt.
+Outcome Sbrep(const Strings& args, const std::string& input = "") {
   std::ostringstream out;
   std::ostringstream err;
+  std::istringstream in(input);
+  cli::Console console{out, err, in, false, false, {}};
   Outcome run;
-  run.status = cli::RunCli(args, out, err);
+  run.status = cli::RunCli(args, console);
   run.out = out.str();
   run.err = err.str();
   return run;
 }
 
-std::string ReplacedAll(std::string text, const std::string& from, const std::string& to) {
-  for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
 }
 
 // What check prints for a message: its text decoded, then its gloss.
@@ -131,7 +143,8 @@ const Kind kKinds[] = {
      "transfer/vat-worked-example.xml"},
 };
 
-// A registered install with all three tables, and a folder for exports.
+// A registered install with all three tables, a folder for exports, and a
+// backup folder of the test's own, which the platform's default names too.
 class Cli : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -139,13 +152,17 @@ class Cli : public ::testing::Test {
   }
 
   std::string PutExport(const std::string& fixture, const std::string& name) {
+    return PutExportBytes(ReadData(fixture), name);
+  }
+  std::string PutExportBytes(const std::string& bytes, const std::string& name) {
     const std::string path = exports_.Join(name);
-    WriteBytes(path, ReadData(fixture));
+    WriteBytes(path, bytes);
     return path;
   }
 
   std::string Table(const std::string& name) const { return ReadBytes(client_.TablePath(name)); }
   std::string Icdat() { return ListFolder(client_.scratch().Join("Dexlan/ICDAT")); }
+  std::string Backups() { return ListFolder(backups_.path()); }
 
   // The output with the install folder written as @CLIENT@.
   std::string Anonymous(const std::string& out) const {
@@ -154,6 +171,9 @@ class Cli : public ::testing::Test {
 
   FilingClient client_;
   ScratchFolder exports_;
+  ScratchFolder backups_;
+  EnvironmentVariable local_app_data_{"LOCALAPPDATA", backups_.Join("local")};
+  EnvironmentVariable xdg_state_home_{"XDG_STATE_HOME", backups_.Join("state")};
 };
 
 TEST_F(Cli, CheckShowsTheDiffAndSummaryOfEachKind) {
@@ -177,20 +197,6 @@ TEST_F(Cli, CheckShowsTheDiffAndSummaryOfEachKind) {
   }
 }
 
-TEST_F(Cli, CheckWarnsWhenTheExportHasFewerItemsThanRows) {
-  const std::string xml = PutExport("cli/balance-sheet-three-items.xml", "three.xml");
-  const Outcome run = Sbrep({"check", "1", xml});
-  EXPECT_EQ(run.status, 0) << run.out;
-  EXPECT_NE(run.out.find("balance sheet: 3 items for 58 rows\n"
-                         "  rows with values: 3\n"
-                         "  rows left empty:  55\n"
-                         "warning: the export has fewer items than the table has rows; rows 4 "
-                         "to 58 get no item\n"),
-            std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find("+L04:4,,,\n"), std::string::npos);
-}
-
 TEST_F(Cli, CheckTakesTheClientFolderInsteadOfTheRegistry) {
   const std::string xml = PutExport("transfer/income-statement.xml", "syb.xml");
   client_.registry().Remove();
@@ -201,9 +207,33 @@ TEST_F(Cli, CheckTakesTheClientFolderInsteadOfTheRegistry) {
 
   const Outcome missing = Sbrep({"check", "2", xml, "--client", exports_.Join("no such folder")});
   EXPECT_EQ(missing.status, 2);
-  EXPECT_NE(missing.out.find("message: " + Shown(Message::kInstallFolderMissing)),
-            std::string::npos)
-      << missing.out;
+  EXPECT_TRUE(Has(missing.err, "message: " + Shown(Message::kInstallFolderMissing))) << missing.err;
+}
+
+// The ICDAT folder, or the Dexlan folder, given for the install folder is a
+// common slip; empty text is no folder at all.
+TEST_F(Cli, AClientFolderThatCannotBeAnInstallIsAUsageError) {
+  const std::string xml = PutExport("transfer/income-statement.xml", "syb.xml");
+  const std::string icdat = client_.scratch().Join("Dexlan/ICDAT");
+  const std::string dexlan = client_.scratch().Join("Dexlan");
+  const struct {
+    std::string folder;
+    std::string said;
+  } cases[] = {
+      {"", "--client takes the install folder, the one that holds Dexlan\\ICDAT, not empty text"},
+      {icdat, "'" + icdat + "' is the ICDAT folder itself: give '" + client_.folder() + "'"},
+      {dexlan, "'" + dexlan + "' is the Dexlan folder below it: give '" + client_.folder() + "'"},
+  };
+  for (const auto& c : cases) {
+    for (const char* command : {"check", "transfer"}) {
+      SCOPED_TRACE(std::string(command) + " --client " + c.folder);
+      const Outcome run = Sbrep({command, "2", xml, "--client", c.folder});
+      EXPECT_EQ(run.status, 64);
+      EXPECT_TRUE(Has(run.err, c.said)) << run.err;
+      EXPECT_FALSE(Has(run.err, "registry")) << run.err;
+    }
+  }
+  EXPECT_EQ(Backups(), "");
 }
 
 // Makes every export unreadable, as a lock or a missing permission would,
@@ -222,7 +252,7 @@ class UnreadableExports {
   fs::Ops saved_;
 };
 
-enum class Setup { kNone, kUnregistered, kNoTable, kReadOnlyTable, kUnreadableExport };
+enum class Setup { kNone, kUnregistered, kNoTable, kReadOnlyTable, kUnreadableExport, kFolder };
 
 struct FailureCase {
   const char* name;
@@ -236,6 +266,8 @@ struct FailureCase {
   const char* detail;  // the start of the detail line
 };
 
+// The verdict and the reasons go to the error stream, the report (when
+// there is one) to the output.
 TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
   const FailureCase cases[] = {
       {"not installed", "3", "TABLE02.dat", "cli/vat-grouped-amount.xml", nullptr,
@@ -244,6 +276,8 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
        Setup::kNoTable, 2, Message::kVatScheduleOneMissing, ""},
       {"export missing", "1", "TABLE08.dat", nullptr, nullptr, Setup::kNone, 2,
        Message::kExportMissing, ""},
+      {"export is a folder", "1", "TABLE08.dat", nullptr, nullptr, Setup::kFolder, 2,
+       Message::kExportMissing, "the export '"},
       {"grouped amount", "3", "TABLE02.dat", "cli/vat-grouped-amount.xml", nullptr, Setup::kNone, 3,
        Message::kXmlParseError, "invoice 2 (SB_KPJK_FPMX): Amount '1,200.00' is not a number"},
       {"too many items", "1", "TABLE08.dat", "cli/balance-sheet-59-items.xml", nullptr,
@@ -269,8 +303,12 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
     } else if (c.setup != Setup::kNoTable) {
       client.PutTable(c.table, ReadData(std::string("transfer/") + c.table));
     }
-    const std::string xml = c.export_fixture != nullptr ? PutExport(c.export_fixture, "导出.xml")
-                                                        : exports_.Join("missing.xml");
+    std::string xml = c.export_fixture != nullptr ? PutExport(c.export_fixture, "导出.xml")
+                                                  : exports_.Join("missing.xml");
+    if (c.setup == Setup::kFolder) {
+      xml = exports_.Join("导出");
+      MakeFolder(xml);
+    }
     if (c.setup == Setup::kUnregistered) client.registry().Remove();
     if (c.setup == Setup::kReadOnlyTable) MakeReadOnly(client.TablePath(c.table), true);
     const std::string before = ReadBytes(client.TablePath(c.table));
@@ -282,11 +320,15 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
     } else {
       run = Sbrep({"check", c.kind, xml});
     }
-    EXPECT_EQ(run.status, c.status) << run.out;
-    EXPECT_NE(run.out.find("\nmessage: " + Shown(c.message) + "\ndetail: " + c.detail),
-              std::string::npos)
-        << run.out;
-    EXPECT_EQ(run.out.find("\nready to file:"), std::string::npos);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(run.err.rfind("not ready to file: ", 0), 0u) << run.err;
+    EXPECT_TRUE(Has(run.err, "\nmessage: " + Shown(c.message) + "\ndetail: " + c.detail))
+        << run.err;
+    EXPECT_FALSE(Has(run.out, "ready to file")) << run.out;
+    EXPECT_FALSE(Has(run.out, "message:")) << run.out;
+    if (c.setup == Setup::kFolder) {
+      EXPECT_TRUE(Has(run.err, "' is a folder, not a file")) << run.err;
+    }
     EXPECT_EQ(ReadBytes(client.TablePath(c.table)), before);
     if (c.setup == Setup::kReadOnlyTable) MakeReadOnly(client.TablePath(c.table), false);
   }
@@ -302,19 +344,135 @@ TEST_F(Cli, CheckReportsATableFileTheClientHoldsLocked) {
     HoldOpen shared(client_.TablePath("TABLE08.dat"), Sharing::kReadWrite);
     ASSERT_TRUE(shared.ok());
     const Outcome run = Sbrep({"check", "1", xml});
-    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.status, 0) << run.err;
   }
   {
     HoldOpen locked(client_.TablePath("TABLE08.dat"), Sharing::kNone);
     ASSERT_TRUE(locked.ok());
     const Outcome run = Sbrep({"check", "1", xml});
-    EXPECT_EQ(run.status, 4) << run.out;
-    EXPECT_NE(run.out.find("message: " + Shown(Message::kProcessingFailed) +
-                           "\ndetail: cannot read TABLE08.dat: "),
-              std::string::npos)
-        << run.out;
+    EXPECT_EQ(run.status, 4) << run.err;
+    EXPECT_TRUE(Has(run.err, "message: " + Shown(Message::kProcessingFailed) +
+                                 "\ndetail: cannot read TABLE08.dat: "))
+        << run.err;
   }
   EXPECT_EQ(Table("TABLE08.dat"), before);
+}
+
+// A path the ANSI code page cannot hold never reaches the DLL as it is: a
+// check that called it ready to file would promise what no transfer keeps.
+TEST_F(Cli, ACheckOfAPathAHostCannotPassFailsAsTheTransferDoes) {
+  const std::string name = "导出-\xF0\x9F\x98\x80.xml";  // an emoji: in no ANSI code page
+  if (Utf8ToAnsi(name)) GTEST_SKIP() << "a host's path here is any bytes";
+  const std::string xml = PutExport("transfer/income-statement.xml", name);
+  const std::string before = Table("TABLE09.dat");
+  const Outcome check = Sbrep({"check", "2", xml});
+  const Outcome transfer = Sbrep({"transfer", "2", xml});
+  EXPECT_EQ(check.status, 2) << check.out << check.err;
+  EXPECT_EQ(transfer.status, 1);
+  for (const Outcome* run : {&check, &transfer}) {
+    EXPECT_TRUE(Has(run->err, "message: " + Shown(Message::kExportMissing) +
+                                  "\ndetail: the ANSI code page cannot hold the export's path"))
+        << run->err;
+  }
+  EXPECT_FALSE(Has(check.out, "ready to file"));
+  EXPECT_EQ(Table("TABLE09.dat"), before);
+  EXPECT_EQ(Backups(), "");
+}
+
+TEST_F(Cli, AnExportOfAnotherKindSaysWhichKindItLooksLike) {
+  const std::string balance = PutExport("transfer/balance-sheet.xml", "zcfzb.xml");
+  const std::string income = PutExport("transfer/income-statement.xml", "syb.xml");
+  const std::string vat = PutExport("transfer/vat-worked-example.xml", "fp.xml");
+  // Right root and section, wrong value: still an income statement export.
+  const std::string bad_income =
+      PutExportBytes(Replaced(ReadData("transfer/income-statement.xml"), "<SB_SYB_MXXX>",
+                              "<SB_SYB_MXXX><SB_SYB_XM><HC>1</HC></SB_SYB_XM>"),
+                     "syb-bad.xml");
+  const struct {
+    const char* kind;
+    std::string xml;
+    const char* hint;  // nullptr: none
+  } cases[] = {
+      {"3", balance, "this looks like a balance sheet export: use KIND 1 (balance-sheet)"},
+      {"1", income, "this looks like an income statement export: use KIND 2 (income-statement)"},
+      {"1", vat, "this looks like a VAT schedule one export: use KIND 3 (vat-schedule-one)"},
+      {"3", bad_income,
+       "this looks like an income statement export: use KIND 2 (income-statement)"},
+      {"2", PutExportBytes("<DZSBB><SB_OTHER/></DZSBB>", "other.xml"), nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.xml);
+    for (const char* command : {"check", "transfer"}) {
+      const Outcome run = Sbrep({command, c.kind, c.xml});
+      EXPECT_NE(run.status, 0);
+      if (c.hint == nullptr) {
+        EXPECT_FALSE(Has(run.err, "hint:")) << run.err;
+      } else {
+        EXPECT_TRUE(Has(run.err, std::string("\nhint: ") + c.hint + "\n")) << run.err;
+      }
+    }
+  }
+}
+
+// Items are filed by position: an item whose own row number is another row,
+// or an export of another company or period, files without an error.
+TEST_F(Cli, ACheckWarnsOfAMisfiledExport) {
+  const std::string good = ReadData("transfer/balance-sheet.xml");
+  std::string swapped = Replaced(good, "<HC>1</HC>", "<HC>@</HC>");
+  swapped = Replaced(swapped, "<HC>2</HC>", "<HC>1</HC>");
+  swapped = Replaced(swapped, "<HC>@</HC>", "<HC>2</HC>");
+  const struct {
+    const char* name;
+    std::string xml;
+    std::vector<std::string> warnings;
+  } cases[] = {
+      {"items out of order",
+       swapped,
+       {"item 1 carries row number 2 but goes into row 1: items are filed by position",
+        "item 2 carries row number 1 but goes into row 2: items are filed by position"}},
+      {"another company",
+       Replaced(good, "<NSRMC>北京恒远商贸有限公司</NSRMC>", "<NSRMC>上海某公司</NSRMC>"),
+       {"the export is for '上海某公司' (NSRMC), the table for '北京恒远商贸有限公司' (line 77, "
+        "编制单位)"}},
+      {"another period",
+       Replaced(good, "<SSQZ>2024-03-31</SSQZ>", "<SSQZ>2024-06-30</SSQZ>"),
+       {"the export's period ends 2024-06-30 (SSQZ), the table is dated 2024-03-31 (line 82, "
+        "DATE)"}},
+      {"fewer items",
+       ReadData("cli/balance-sheet-three-items.xml"),
+       {"the export has fewer items than the table has rows; rows 4 to 58 get no item"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string xml = PutExportBytes(c.xml, "zcfzb.xml");
+    std::string warned;
+    for (const std::string& warning : c.warnings) warned += "warning: " + warning + "\n";
+
+    const Outcome check = Sbrep({"check", "1", xml});
+    EXPECT_EQ(check.status, 0);
+    EXPECT_EQ(check.err, warned);
+    EXPECT_TRUE(Has(check.out, "\nready to file: a transfer would save TABLE08.dat\n"));
+
+    const Outcome strict = Sbrep({"check", "1", xml, "--strict"});
+    EXPECT_EQ(strict.status, 3);
+    EXPECT_EQ(strict.err, warned + "not ready to file: a warning, and --strict\n");
+
+    const std::string before = Table("TABLE08.dat");
+    const Outcome transfer = Sbrep({"transfer", "1", xml, "--strict"});
+    EXPECT_EQ(transfer.status, 1);
+    EXPECT_TRUE(Has(transfer.err,
+                    "not transferred: a warning, and --strict; nothing was "
+                    "written\n"))
+        << transfer.err;
+    EXPECT_EQ(Table("TABLE08.dat"), before);
+  }
+  const std::string vat = PutExportBytes(Replaced(ReadData("transfer/vat-worked-example.xml"),
+                                                  "<SSQ>2024-03</SSQ>", "<SSQ>2024-02</SSQ>"),
+                                         "fp.xml");
+  EXPECT_EQ(Sbrep({"check", "3", vat}).err,
+            "warning: the export's period is 2024-02 (SSQ), the table is dated 2024-03 (line 14, "
+            "DATE)\n");
+  EXPECT_EQ(Backups(), "");
 }
 
 // transfer and a host's call on the same inputs: same result, message and
@@ -348,62 +506,491 @@ TEST_F(Cli, TransferDoesWhatADirectCallDoes) {
     client_.PutTable(c.kind.table, old_bytes);
     const Outcome run = Sbrep({"transfer", c.kind.name, xml});
     EXPECT_EQ(run.status, call.result == 0 ? 0 : 1) << run.out << run.err;
-    EXPECT_EQ(
-        run.out.compare(0, run.out.find('\n') + 1, "result: " + std::to_string(call.result) + "\n"),
-        0)
-        << run.out;
-    if (call.result != 0) {
-      EXPECT_NE(run.out.find("\nmessage: " + GbkToUtf8ForTest(call.message()) + " ("),
-                std::string::npos)
-          << run.out;
-      EXPECT_NE(run.out.find("\ndetail: "), std::string::npos) << run.out;
+    EXPECT_TRUE(Has(run.out, "result: " + std::to_string(call.result) + "\n")) << run.out;
+    if (call.result == 0) {
+      EXPECT_TRUE(Has(run.out, "\ntransferred: the ")) << run.out;
+    } else {
+      EXPECT_EQ(run.err.rfind("not transferred: ", 0), 0u) << run.err;
+      EXPECT_TRUE(Has(run.err, "\nmessage: " + GbkToUtf8ForTest(call.message()) + " (")) << run.err;
+      EXPECT_TRUE(Has(run.err, "\ndetail: ")) << run.err;
     }
     EXPECT_EQ(Table(c.kind.table), called_bytes);
   }
 }
 
-// ---------------------------------------------------------------------------
-// Options.
-
-TEST(CliOptions, UsageErrorsGiveOneLineAnd64) {
-  const Lines cases[] = {
-      {},
-      {"check"},
-      {"check", "1"},
-      {"check", "4", "export.xml"},
-      {"check", "0", "export.xml"},
-      {"check", "Balance-Sheet", "export.xml"},
-      {"transfer", "vat", "export.xml"},
-      {"check", "1", "export.xml", "extra.xml"},
-      {"check", "1", "export.xml", "--frobnicate"},
-      {"check", "1", "export.xml", "--client"},
-      {"transfer", "1", "export.xml", "--client", "C:\\Dexlan"},
-      {"--frobnicate"},
-      {"file", "1", "export.xml"},
+// The order of the options is the person's choice.
+TEST_F(Cli, TransferTakesTheClientFolderAsCheckDoes) {
+  const std::string xml = PutExport("transfer/income-statement.xml", "syb.xml");
+  client_.registry().Remove();
+  const Strings orders[] = {
+      {"transfer", "2", xml, "--client", client_.folder()},
+      {"transfer", "--client", client_.folder(), "2", xml},
+      {"transfer", "2", "--client=" + client_.folder(), xml},
   };
-  for (const auto& args : cases) {
-    std::string joined;
-    for (const auto& arg : args) joined += arg + " ";
-    SCOPED_TRACE(joined);
+  for (const Strings& args : orders) {
+    client_.PutTable("TABLE09.dat", ReadData("transfer/TABLE09.dat"));
     const Outcome run = Sbrep(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Table("TABLE09.dat"), ReadData("transfer/TABLE09-filed.dat"));
+  }
+}
+
+std::string OnlyBackup(const std::string& folder) {
+  const auto entries = cli::ListBackups(folder);
+  EXPECT_EQ(entries.size(), 1u);
+  return entries.empty() ? std::string() : entries[0].name.file;
+}
+
+// The backup holds the bytes the transfer replaced, and the restore puts
+// them back through the crash-safe save after a diff and a yes.
+TEST_F(Cli, ATransferIsBackedUpAndRestoresByteForByte) {
+  const std::string xml = PutExport("transfer/income-statement.xml", "syb.xml");
+  const std::string old_bytes = Table("TABLE09.dat");
+  const Outcome transfer = Sbrep({"transfer", "2", xml, "--backup-dir", backups_.path()});
+  ASSERT_EQ(transfer.status, 0) << transfer.err;
+  const std::string filed = Table("TABLE09.dat");
+  ASSERT_NE(filed, old_bytes);
+
+  const std::string name = OnlyBackup(backups_.path());
+  const auto parsed = cli::ParseBackupName(name);
+  ASSERT_TRUE(parsed.has_value()) << name;
+  EXPECT_EQ(parsed->table, "TABLE09.dat");
+  EXPECT_EQ(parsed->id, cli::InstallId(client_.folder()));
+  EXPECT_EQ(transfer.out.rfind("backup: " + backups_.Join(name) + "\nresult: 0\n", 0), 0u)
+      << transfer.out;
+  EXPECT_EQ(ReadBytes(backups_.Join(name)), old_bytes);
+  EXPECT_TRUE(Has(Sbrep({"restore", "--list", "--backup-dir", backups_.path()}).out, name));
+
+  // Not confirmed: nothing changes.
+  for (const char* answer : {"n\n", "", "yes please\n"}) {
+    const Outcome declined = Sbrep({"restore", name, "--backup-dir", backups_.path()}, answer);
+    EXPECT_EQ(declined.status, 1) << declined.err;
+    EXPECT_TRUE(Has(declined.out, "+++ ")) << "the diff comes before the question";
+    EXPECT_TRUE(Has(declined.err, "restore TABLE09.dat from this backup? [y/N] "));
+    EXPECT_EQ(Table("TABLE09.dat"), filed);
+  }
+  EXPECT_EQ(Backups(), name);
+
+  const Outcome restored = Sbrep({"restore", name, "--backup-dir", backups_.path()}, "y\n");
+  EXPECT_EQ(restored.status, 0) << restored.err;
+  EXPECT_EQ(Table("TABLE09.dat"), old_bytes);
+  // What the table held before the restore is kept too.
+  const auto entries = cli::ListBackups(backups_.path());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[1].name.file, name);
+  EXPECT_EQ(ReadBytes(entries[0].path), filed);
+  EXPECT_TRUE(Has(restored.out, "\nrestored: TABLE09.dat from " + name + "\n")) << restored.out;
+
+  const Outcome again = Sbrep({"restore", name, "--backup-dir", backups_.path(), "--yes"});
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(again.out, "no change: TABLE09.dat already holds this backup\n");
+  EXPECT_EQ(ListFolder(client_.scratch().Join("Dexlan/ICDAT")),
+            "TABLE02.dat TABLE08.dat TABLE09.dat");
+}
+
+TEST_F(Cli, BackupsGoToThePlatformsFolderUnlessOneIsGiven) {
+  const std::string xml = PutExport("transfer/vat-worked-example.xml", "fp.xml");
+  ASSERT_EQ(Sbrep({"transfer", "3", xml}).status, 0);
+  const auto folder = cli::DefaultBackupFolder();
+  ASSERT_TRUE(folder.has_value());
+  EXPECT_EQ(*folder, cli::LibraryFileName() == std::string("sbrep.dll")
+                         ? backups_.Join("local") + "\\sbrep\\backups"
+                         : backups_.Join("state") + "/sbrep/backups");
+  EXPECT_EQ(OnlyBackup(*folder).substr(20, 8), "TABLE02_");
+  const Outcome list = Sbrep({"restore"});
+  EXPECT_EQ(list.status, 0);
+  EXPECT_TRUE(Has(list.out, "1 backup in " + *folder + ", newest first:\n")) << list.out;
+}
+
+TEST_F(Cli, AFailedBackupStopsTheTransferBeforeAnythingIsWritten) {
+  const std::string xml = PutExport("transfer/balance-sheet.xml", "zcfzb.xml");
+  const std::string blocked = backups_.Join("a file");
+  WriteBytes(blocked, "not a folder");
+  const std::string before = Table("TABLE08.dat");
+  const Outcome run = Sbrep({"transfer", "1", xml, "--backup-dir", blocked});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Has(run.err,
+                  "not transferred: the backup failed; nothing was written\n"
+                  "detail: cannot make the backup folder "))
+      << run.err;
+  EXPECT_FALSE(Has(run.out, "result:")) << "no call's result stands";
+  EXPECT_EQ(Table("TABLE08.dat"), before);
+  EXPECT_EQ(Icdat(), "TABLE02.dat TABLE08.dat TABLE09.dat");
+}
+
+TEST_F(Cli, ARestoreRefusedForAReadOnlyTableLeavesEverythingAsItWas) {
+  const std::string xml = PutExport("transfer/balance-sheet.xml", "zcfzb.xml");
+  ASSERT_EQ(Sbrep({"transfer", "1", xml, "--backup-dir", backups_.path()}).status, 0);
+  const std::string name = OnlyBackup(backups_.path());
+  const std::string table = client_.TablePath("TABLE08.dat");
+  const std::string filed = Table("TABLE08.dat");
+  MakeReadOnly(table, true);
+  const Outcome run = Sbrep({"restore", name, "--backup-dir", backups_.path(), "--yes"});
+  MakeReadOnly(table, false);
+  EXPECT_EQ(run.status, 4);
+  EXPECT_TRUE(Has(run.err,
+                  "not restored: the table file is at fault\ndetail: TABLE08.dat is "
+                  "read-only"))
+      << run.err;
+  EXPECT_EQ(Table("TABLE08.dat"), filed);
+  EXPECT_EQ(Backups(), name);
+  EXPECT_EQ(Icdat(), "TABLE02.dat TABLE08.dat TABLE09.dat");
+}
+
+TEST_F(Cli, ABackupGoesBackOnlyIntoTheInstallItCameFrom) {
+  const std::string xml = PutExport("transfer/balance-sheet.xml", "zcfzb.xml");
+  ASSERT_EQ(Sbrep({"transfer", "1", xml, "--backup-dir", backups_.path()}).status, 0);
+  const std::string name = OnlyBackup(backups_.path());
+  FilingClient other;
+  other.PutTable("TABLE08.dat", ReadData("transfer/TABLE08.dat"));
+  const std::string before = ReadBytes(other.TablePath("TABLE08.dat"));
+  const Outcome run = Sbrep({"restore", name, "--backup-dir", backups_.path(), "--yes"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Has(run.err, "not restored: the backup is of another install")) << run.err;
+  EXPECT_EQ(ReadBytes(other.TablePath("TABLE08.dat")), before);
+
+  // Named by --client, the install it came from takes it.
+  const Outcome back = Sbrep({"restore", backups_.Join(name), "--client", client_.folder(), "--yes",
+                              "--backup-dir", backups_.path()});
+  EXPECT_EQ(back.status, 0) << back.err;
+  EXPECT_EQ(Table("TABLE08.dat"), ReadData("transfer/TABLE08.dat"));
+
+  const Outcome unknown = Sbrep({"restore", "nothing.dat", "--backup-dir", backups_.path()});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_TRUE(Has(unknown.err, "'nothing.dat' is no backup's name")) << unknown.err;
+}
+
+TEST(Backups, NamesReadBackAndTheLastFiftyOfEachTableAreKept) {
+  const cli::BackupName name =
+      cli::NameBackup("20240315-143012-123", "TABLE08.dat", "C:\\财务 软件\\dexlan_1\\");
+  EXPECT_EQ(name.file, "20240315-143012-123_TABLE08_C-财务-软件-dexlan-1_" + name.id + ".dat");
+  const auto parsed = cli::ParseBackupName(name.file);
+  ASSERT_TRUE(parsed.has_value());
+  EXPECT_EQ(parsed->table, "TABLE08.dat");
+  EXPECT_EQ(parsed->install, "C-财务-软件-dexlan-1");
+  EXPECT_EQ(parsed->id, cli::InstallId("c:/财务 软件/DEXLAN_1"));
+  EXPECT_NE(parsed->id, cli::InstallId("C:\\财务 软件\\dexlan_2"));
+  for (const char* bad :
+       {"TABLE08.dat", "20240315-143012-123_TABLE08_x_3f2a9c1b.txt",
+        "2024031-143012-123_TABLE08_x_3f2a9c1b.dat", "20240315-143012-123_TABLE08_3f2a9c1b.dat"}) {
+    EXPECT_FALSE(cli::ParseBackupName(bad).has_value()) << bad;
+  }
+
+  FilingClient one;
+  FilingClient two;
+  one.PutTable("TABLE02.dat", "one\r\n");
+  one.PutTable("TABLE09.dat", "nine\r\n");
+  two.PutTable("TABLE02.dat", "two\r\n");
+  ScratchFolder folder;
+  std::string first;
+  for (int i = 0; i < 52; ++i) {
+    const std::string path = cli::WriteBackup(folder.path(), one.TablePath("TABLE02.dat"));
+    if (i == 0) first = fs::NameOf(path);
+  }
+  cli::WriteBackup(folder.path(), one.TablePath("TABLE09.dat"));
+  cli::WriteBackup(folder.path(), two.TablePath("TABLE02.dat"));
+  const auto entries = cli::ListBackups(folder.path());
+  std::size_t counts[3] = {};
+  for (const auto& entry : entries) {
+    EXPECT_NE(entry.name.file, first);
+    const bool of_one = entry.name.id == cli::InstallId(one.folder());
+    counts[entry.name.table == "TABLE09.dat" ? 1 : of_one ? 0 : 2]++;
+    EXPECT_EQ(ReadBytes(entry.path), entry.name.table == "TABLE09.dat" ? "nine\r\n"
+                                     : of_one                          ? "one\r\n"
+                                                                       : "two\r\n");
+  }
+  EXPECT_EQ(counts[0], cli::kBackupsKept);
+  EXPECT_EQ(counts[1], 1u);
+  EXPECT_EQ(counts[2], 1u);
+  EXPECT_EQ(ListFolder(folder.path()).find('~'), std::string::npos) << "no partial backup is left";
+}
+
+// ---------------------------------------------------------------------------
+// JSON and --quiet, for scripts.
+
+Json Parsed(const Outcome& run) {
+  const Json json = Json::parse(run.out, nullptr, false);
+  EXPECT_FALSE(json.is_discarded()) << run.out;
+  EXPECT_TRUE(json.is_object()) << run.out;
+  return json;
+}
+
+TEST_F(Cli, JsonHoldsTheVerdictTheMessageTheSummaryAndTheChangedLines) {
+  const std::string vat = PutExport("transfer/vat-worked-example.xml", "发票.xml");
+  const Json ready = Parsed(Sbrep({"check", "3", vat, "--json"}));
+  EXPECT_EQ(ready["command"], "check");
+  EXPECT_EQ(ready["kind"], 3);
+  EXPECT_EQ(ready["export"], vat);
+  EXPECT_EQ(ready["ok"], true);
+  EXPECT_EQ(ready["verdict"], "ready to file: a transfer would save TABLE02.dat");
+  EXPECT_EQ(ready["exit_status"], 0);
+  EXPECT_TRUE(ready["fault"].is_null());
+  EXPECT_TRUE(ready["message"].is_null());
+  EXPECT_EQ(ready["table"], client_.folder() + "\\Dexlan\\ICDAT\\TABLE02.dat");
+  EXPECT_EQ(ready["warnings"], Json::array());
+  const Json& summary = ready["summary"];
+  EXPECT_EQ(summary["invoices"], 7);
+  EXPECT_EQ(summary["voided"], 1);
+  ASSERT_EQ(summary["totals"].size(), 12u);
+  EXPECT_EQ(summary["totals"][0],
+            Json::parse(R"({"kind":0,"rate":17,"line":3,"count":2,"amount":"1200.50",)"
+                        R"("tax":"204.09"})"));
+  EXPECT_TRUE(summary["totals"][4]["line"].is_null()) << "kind 1 is on no line";
+  const Json& changed = ready["changed_lines"];
+  ASSERT_EQ(changed.size(), 4u);
+  const int lines[] = {3, 5, 10, 12};
+  const Strings filed = Lines(ReadData("transfer/TABLE02-worked-example.dat"));
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(changed[i]["line"], lines[i]);
+    EXPECT_EQ(changed[i]["new"], filed[static_cast<std::size_t>(lines[i] - 1)]);
+  }
+
+  const Json broken =
+      Parsed(Sbrep({"check", "3", PutExport("cli/vat-grouped-amount.xml", "坏.xml"), "--json"}));
+  EXPECT_EQ(broken["ok"], false);
+  EXPECT_EQ(broken["exit_status"], 3);
+  EXPECT_EQ(broken["fault"], "export");
+  EXPECT_EQ(broken["message"]["gbk_hex"],
+            cli::HexBytes(std::string(MessageBytes(Message::kXmlParseError))));
+  EXPECT_EQ(broken["message"]["text"], "XML文件解析出错!");
+  EXPECT_EQ(broken["detail"], "invoice 2 (SB_KPJK_FPMX): Amount '1,200.00' is not a number");
+  EXPECT_TRUE(broken["summary"].is_null());
+
+  const Json transferred =
+      Parsed(Sbrep({"transfer", "3", vat, "--json", "--backup-dir", backups_.path()}));
+  EXPECT_EQ(transferred["command"], "transfer");
+  EXPECT_EQ(transferred["result"], 0);
+  EXPECT_EQ(transferred["exit_status"], 0);
+  EXPECT_EQ(ReadBytes(transferred["backup"].get<std::string>()), ReadData("transfer/TABLE02.dat"));
+  EXPECT_EQ(transferred["changed_lines"].size(), 4u);
+
+  client_.registry().Remove();
+  const Json failed = Parsed(Sbrep({"transfer", "3", vat, "--json"}));
+  EXPECT_EQ(failed["result"], -1);
+  EXPECT_EQ(failed["exit_status"], 1);
+  EXPECT_EQ(failed["fault"], "install");
+  EXPECT_EQ(failed["message"]["gloss"], "the filing client is not installed");
+  EXPECT_TRUE(failed["backup"].is_null());
+}
+
+TEST_F(Cli, QuietPrintsTheVerdictAlone) {
+  const std::string good = PutExport("transfer/income-statement.xml", "syb.xml");
+  const std::string bad = PutExport("cli/income-statement-not-well-formed.xml", "bad.xml");
+  const Outcome ready = Sbrep({"check", "2", good, "--quiet"});
+  EXPECT_EQ(ready.out, "ready to file: a transfer would save TABLE09.dat\n");
+  EXPECT_EQ(ready.err, "");
+  const Outcome failed = Sbrep({"check", "2", bad, "--quiet"});
+  EXPECT_EQ(failed.status, 3);
+  EXPECT_EQ(failed.out, "");
+  EXPECT_EQ(failed.err, "not ready to file: the export is at fault\n");
+  const Outcome done = Sbrep({"transfer", "2", good, "--quiet", "--backup-dir", backups_.path()});
+  EXPECT_EQ(done.out, "transferred: the income statement is in TABLE09.dat\n");
+  EXPECT_EQ(done.err, "");
+}
+
+// ---------------------------------------------------------------------------
+// The deployed library beside the tool, as a host meets it.
+
+TEST_F(Cli, CallRunsTheLibraryBesideTheTool) {
+  const std::string vat = PutExport("transfer/vat-worked-example.xml", "发票.xml");
+  const Outcome done = Sbrep({"call", "3", vat});
+  EXPECT_EQ(done.status, 0) << done.err;
+  EXPECT_TRUE(
+      Has(done.out, "library: " + fs::FolderOf(cli::ProgramPath()) + cli::LibraryFileName() + "\n"))
+      << done.out;
+  EXPECT_TRUE(Has(done.out, "\nresult: 0\nmessage buffer: untouched\n")) << done.out;
+  EXPECT_EQ(Table("TABLE02.dat"), ReadData("transfer/TABLE02-worked-example.dat"));
+  EXPECT_EQ(Backups(), "") << "a host's call takes no backup";
+
+  const std::string bytes(MessageBytes(Message::kExportMissing));
+  const Outcome failed = Sbrep({"call", "1", exports_.Join("缺少.xml")});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_TRUE(Has(failed.out,
+                  "\nresult: -1\nmessage bytes: " + cli::HexBytes(bytes, " ") +
+                      " (27 bytes, then a NUL)\nmessage: " + Shown(Message::kExportMissing) + "\n"))
+      << failed.out;
+
+  const Outcome missing = Sbrep({"call", "1", vat, "--dll", exports_.Join("sbrep.dll")});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err.rfind("not called: cannot load " + exports_.Join("sbrep.dll") + ": ", 0),
+            0u)
+      << missing.err;
+}
+
+TEST(CliVersion, NamesTheToolAndTheLibraryBesideIt) {
+  const Outcome version = Sbrep({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("sbrep " SBREP_VERSION ", ", 0), 0u) << version.out;
+  const std::string library = fs::FolderOf(cli::ProgramPath()) + cli::LibraryFileName();
+  EXPECT_TRUE(Has(version.out,
+                  "the " + std::string(cli::LibraryFileName()) + " beside it: " + library + "\n"))
+      << version.out;
+  // Only the Windows DLL carries a version resource.
+  if (cli::LibraryFileName() == std::string("sbrep.dll")) {
+    // Three parts or four, as the resource has them.
+    EXPECT_TRUE(Has(version.out, "  version: " SBREP_VERSION)) << version.out;
+    EXPECT_TRUE(Has(version.out, " (file), " SBREP_VERSION)) << version.out;
+    EXPECT_TRUE(Has(version.out, sizeof(void*) == 4 ? "  built for: x86 (PE machine 014c)\n"
+                                                    : "  built for: x64 (PE machine 8664)\n"))
+        << version.out;
+  } else {
+    EXPECT_TRUE(Has(version.out, "  version: no version resource found\n")) << version.out;
+  }
+  EXPECT_EQ(Sbrep({"-V"}).out, version.out);
+  ScratchFolder none;
+  EXPECT_TRUE(Has(Sbrep({"--version", "--dll", none.Join("sbrep.dll")}).out,
+                  "library: none found at " + none.Join("sbrep.dll") + "\n"));
+}
+
+// ---------------------------------------------------------------------------
+// The command line.
+
+TEST(CliOptions, UsageErrorsSayWhatWasWrongInOneLineAnd64) {
+  const struct {
+    Strings args;
+    const char* said;
+  } cases[] = {
+      {{}, "a command is needed: check, transfer, restore or call"},
+      {{"chek", "1", "x.xml"}, "unknown command 'chek'; did you mean 'check'?"},
+      {{"Check", "1", "x.xml"}, "unknown command 'Check'; did you mean 'check'?"},
+      {{"tranfser", "1", "x.xml"}, "unknown command 'tranfser'; did you mean 'transfer'?"},
+      {{"version"}, "unknown command 'version'; did you mean '--version'?"},
+      {{"file", "1", "x.xml"}, "unknown command 'file'; the commands are check, transfer"},
+      {{"check"}, "check needs KIND and EXPORT"},
+      {{"check", "1"}, "check needs EXPORT"},
+      {{"check", "4", "x.xml"},
+       "KIND must be 1, 2, 3, balance-sheet, income-statement or "
+       "vat-schedule-one, not '4'"},
+      {{"check", "0", "x.xml"}, "not '0'"},
+      {{"check", "-1", "x.xml"}, "not '-1'"},
+      {{"check", "Balance-Sheet", "x.xml"}, "not 'Balance-Sheet'; did you mean 'balance-sheet'?"},
+      {{"transfer", "vat", "x.xml"}, "not 'vat'"},
+      {{"check", "1", "x.xml", "extra.xml"},
+       "check takes KIND and EXPORT; 'extra.xml' is one too "
+       "many"},
+      {{"check", "1", "x.xml", "--frobnicate"}, "unknown option '--frobnicate'; sbrep help check"},
+      {{"check", "1", "x.xml", "--clinet", "d"},
+       "unknown option '--clinet'; did you mean "
+       "'--client'?"},
+      {{"check", "1", "x.xml", "--client"}, "option --client needs DIR"},
+      {{"check", "1", "x.xml", "--json=yes"}, "option --json takes no value"},
+      {{"check", "1", "x.xml", "--json", "--quiet"}, "--json and --quiet do not go together"},
+      {{"check", "1", "x.xml", "--backup-dir", "d"}, "option --backup-dir does not go with check"},
+      {{"call", "1", "x.xml", "--client", "d"}, "option --client does not go with call"},
+      {{"check", "1", "x.xml", "--encoding", "gbk"}, "--encoding takes utf-8 or auto, not 'gbk'"},
+      {{"restore", "--list", "x.dat"}, "restore --list takes no BACKUP"},
+      {{"check", "-V"}, "option -V does not go with check"},
+      {{"--frobnicate"}, "unknown option '--frobnicate'"},
+      {{"help", "chek"}, "unknown command 'chek'; did you mean 'check'?"},
+  };
+  for (const auto& c : cases) {
+    std::string joined;
+    for (const auto& arg : c.args) joined += arg + " ";
+    SCOPED_TRACE(joined);
+    const Outcome run = Sbrep(c.args);
     EXPECT_EQ(run.status, 64);
     EXPECT_EQ(run.out, "");
     ASSERT_FALSE(run.err.empty());
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
     EXPECT_EQ(run.err.rfind("sbrep: ", 0), 0u) << run.err;
+    EXPECT_TRUE(Has(run.err, c.said)) << run.err;
   }
-  EXPECT_NE(Sbrep({"check", "4", "x.xml"}).err.find("not '4'"), std::string::npos);
 }
 
-TEST(CliOptions, HelpShowsAnExampleAndVersionMatchesTheLibrary) {
-  for (const Lines& args : {Lines{"--help"}, Lines{"check", "--help"}, Lines{"-h"}}) {
-    const Outcome help = Sbrep(args);
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("Examples:\n  sbrep check "), std::string::npos) << help.out;
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// One usage block each; a command's help shows its own exit statuses.
+TEST(CliOptions, HelpAsWindowsAndPosixUsersAskForIt) {
+  const std::string help = Sbrep({"--help"}).out;
+  EXPECT_EQ(Count(help, "Usage"), 1u) << help;
+  EXPECT_TRUE(Has(help, "Examples:\n  sbrep check ")) << help;
+  for (const Strings& args : {Strings{"-h"}, Strings{"-?"}, Strings{"/?"}, Strings{"help"}}) {
+    const Outcome run = Sbrep(args);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, help);
   }
-  const Outcome version = Sbrep({"--version"});
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "sbrep " SBREP_VERSION "\n");
+  const struct {
+    const char* command;
+    const char* own;    // in its own help
+    const char* other;  // another command's, not in it
+  } commands[] = {
+      {"check", "  3    the export is at fault", "transferred"},
+      {"transfer", "  1    not transferred", "ready to file"},
+      {"restore", "  1    not confirmed", "ready to file"},
+      {"call", "  2    the library cannot be loaded", "ready to file"},
+  };
+  for (const auto& c : commands) {
+    SCOPED_TRACE(c.command);
+    const std::string own = Sbrep({"help", c.command}).out;
+    EXPECT_EQ(Count(own, "Usage"), 1u) << own;
+    EXPECT_EQ(own.rfind(std::string("Usage: sbrep ") + c.command + " ", 0), 0u) << own;
+    EXPECT_TRUE(Has(own, c.own)) << own;
+    EXPECT_FALSE(Has(own, c.other)) << own;
+    EXPECT_EQ(Sbrep({c.command, "--help"}).out, own);
+    EXPECT_EQ(Sbrep({c.command, "/?"}).out, own);
+    EXPECT_EQ(Sbrep({c.command, "1", "x.xml", "-h"}).out, own);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The terminal.
+
+TEST(CliTerminal, LinesLeaveAsTheyEndAndNoCharacterIsSplit) {
+  std::vector<std::string> sent;
+  cli::TerminalBuffer buffer([&](std::string_view text) { sent.emplace_back(text); });
+  std::ostream stream(&buffer);
+  stream << "first";
+  EXPECT_TRUE(sent.empty());
+  stream << " line\nsecond";
+  EXPECT_EQ(sent, Strings({"first line\n"}));
+  stream << " \xE6\xB2" << std::flush;  // the first two bytes of 没
+  EXPECT_EQ(sent, Strings({"first line\n", "second "}));
+  stream << "\xA1\n";
+  EXPECT_EQ(sent, Strings({"first line\n", "second ", "\xE6\xB2\xA1\n"}));
+  stream << "\rprogress" << std::flush;
+  EXPECT_EQ(sent.back(), "\rprogress");
+}
+
+// A redirected report reads right where it lands: the console's code page
+// and CR LF on Windows, as `type` shows it; UTF-8 when a script asks.
+TEST(CliTerminal, RedirectedTextIsInTheCodePageOfItsReaders) {
+  const std::string text = "message: 没有安装申报软件!\ndetail: x\n";
+  EXPECT_EQ(cli::RedirectedBytes(text, cli::Encoding::kAuto), RedirectedForm(text));
+  EXPECT_EQ(cli::RedirectedBytes(text, cli::Encoding::kUtf8), text);
+}
+
+TEST(CliTerminal, ProgressShowsOnceAReadTakesASecond) {
+  EXPECT_EQ(cli::ProgressText(0, 0), "reading the export: 0.0 MB");
+  EXPECT_EQ(cli::ProgressText(3 << 19, 3 << 20), "reading the export: 50% (1.5 of 3.0 MB)");
+  EXPECT_EQ(cli::ProgressText(5, 4), "reading the export: 100% (0.0 of 0.0 MB)");
+  {
+    std::ostringstream off;
+    cli::ProgressLine line(off, false);
+    EXPECT_FALSE(static_cast<bool>(line.callback()));
+  }
+  std::ostringstream quick;
+  {
+    cli::ProgressLine line(quick, true);
+    line.callback()(10, 100);
+    line.Stop();
+  }
+  EXPECT_EQ(quick.str(), "") << "a read that ends at once shows nothing";
+  std::ostringstream slow;
+  {
+    cli::ProgressLine line(slow, true);
+    line.callback()(50 << 20, 100 << 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    line.Stop();
+  }
+  const std::string shown = "\rreading the export: 50% (50.0 of 100.0 MB)";
+  EXPECT_EQ(slow.str().substr(0, shown.size()), shown);
+  const std::string cleared = "\r" + std::string(shown.size() - 1, ' ') + "\r";
+  EXPECT_EQ(slow.str().substr(slow.str().size() - cleared.size()), cleared)
+      << "the line is cleared";
 }
 
 }  // namespace

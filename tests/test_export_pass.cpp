@@ -396,6 +396,28 @@ TEST(ExportPass, StopsReadingOnceTheResultIsDecided) {
   EXPECT_LT(read_bytes, 256u * 1024) << "of " << xml.size();
 }
 
+TEST(ExportPass, ReportsHowMuchOfTheFileIsRead) {
+  ScratchFolder scratch;
+  const std::string xml = scratch.Join("large.xml");
+  std::string bytes = "<R>";
+  while (bytes.size() < 200000) bytes += "<I>1</I>";
+  bytes += "</R>";
+  WriteBytes(xml, bytes);
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
+  Recorder recorder;
+  ReadExport(xml, recorder,
+             [&](std::uint64_t read, std::uint64_t size) { calls.emplace_back(read, size); });
+  EXPECT_EQ(recorder.root().children.size(), (bytes.size() - 7) / 8);
+  ASSERT_GE(calls.size(), 3u);
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    EXPECT_EQ(calls[i].second, bytes.size());
+    if (i > 0) {
+      EXPECT_GT(calls[i].first, calls[i - 1].first);
+    }
+  }
+  EXPECT_EQ(calls.back().first, bytes.size());
+}
+
 TEST(ExportPass, WhatAHandlerThrowsPassesThrough) {
   class Throwing : public Recorder {
    public:

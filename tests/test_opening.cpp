@@ -111,6 +111,34 @@ TEST_F(OpeningSequence, AMissingTableNamesTheSelectedKind) {
       << "an install without Dexlan\\ICDAT";
 }
 
+// The detail says what stands at a path: a folder where a file should be is
+// no missing file.
+TEST_F(OpeningSequence, TheDetailNamesAFolderWhereAFileShouldBe) {
+  const auto detail = [&](TableKind kind, const std::string& xml) {
+    try {
+      Open(kind, xml);
+    } catch (const Error& e) {
+      return e.detail();
+    }
+    return std::string("passed");
+  };
+  const std::string folder = client_.scratch().Join("exports.xml");
+  test::MakeFolder(folder);
+  EXPECT_EQ(detail(TableKind::kBalanceSheet, folder),
+            "the export '" + folder + "' is a folder, not a file");
+  EXPECT_EQ(detail(TableKind::kBalanceSheet, folder + "x"),
+            "the export '" + folder + "x' does not exist");
+
+  FilingClient client;
+  test::MakeFolder(client.TablePath("TABLE09.dat"));
+  EXPECT_EQ(detail(TableKind::kIncomeStatement, export_path_),
+            "the table file '" + client.folder() +
+                "\\Dexlan\\ICDAT\\TABLE09.dat' is a folder, not a file");
+  client.registry().SetString(export_path_);
+  EXPECT_EQ(detail(TableKind::kIncomeStatement, export_path_),
+            "the install folder '" + export_path_ + "' is a file, not a folder");
+}
+
 TEST_F(OpeningSequence, APipeIsNotAFile) {
   const std::string pipe = client_.scratch().Join("export-pipe.xml");
   if (!test::MakePipe(pipe)) GTEST_SKIP() << "no named pipes here";

@@ -198,6 +198,8 @@ TEST_F(VatScheduleOne, PrepareCountsWhatTheWalkSaw) {
   EXPECT_EQ(totals.ignored, 1u);
   EXPECT_EQ(totals.kind_one, 1u);
   EXPECT_DOUBLE_EQ(totals.cells[1][1], 50.0);
+  const HeaderFields header = {{"NSRSBH", "91110105MA01ABCD2X"}, {"SSQ", "2024-03"}};
+  EXPECT_EQ(totals.header, header);
   EXPECT_EQ(p.new_lines.lines(), Lines(ReadData("transfer/TABLE02-worked-example.dat")));
   EXPECT_EQ(Table(kTable), before);
 }

@@ -34,6 +34,23 @@ std::string MissingPart(std::string_view path) { return std::string(path) + " is
 
 std::string EmptyPart(std::string_view path) { return std::string(path) + " is empty"; }
 
+void HeaderReader::Open(std::string_view name) {
+  open_ = false;
+  if (fields_.size() >= kMaxFields) return;
+  for (const auto& field : fields_) {
+    if (field.first == name) return;
+  }
+  fields_.emplace_back(std::string(name), std::string());
+  text_.Clear();
+  open_ = true;
+}
+
+void HeaderReader::Close() {
+  if (!open_) return;
+  fields_.back().second = text_.text();
+  open_ = false;
+}
+
 bool GbkEncoder::Encode(std::string_view utf8, std::string* gbk) {
   gbk->clear();
   for (const char c : utf8) {

@@ -9,6 +9,8 @@
 #include <string_view>
 
 #include "platform/codepage.h"
+#include "transfer/values.h"
+#include "xml/text_value.h"
 
 namespace sbrep {
 
@@ -49,6 +51,28 @@ class GbkEncoder {
 
  private:
   CodePageConverter converter_;
+};
+
+// Gathers the header fields of an export as a pass goes: the element
+// children of the header parts, the first of each name, each with its text.
+// Nothing is filed from them; the tool compares them with the table.
+class HeaderReader {
+ public:
+  // A child of a header part opens; false when its name is there already.
+  void Open(std::string_view name);
+  void Add(std::string_view data) {
+    if (open_) text_.Add(data);
+  }
+  void Close();
+  bool open() const { return open_; }
+  HeaderFields Take() { return std::move(fields_); }
+
+ private:
+  // More fields than a header has are no help to anyone reading them.
+  static constexpr std::size_t kMaxFields = 100;
+  HeaderFields fields_;
+  TextValue text_;
+  bool open_ = false;
 };
 
 // A text as a reader took it: trimmed, or too long to take.

@@ -65,14 +65,17 @@ class RowReader final : public ExportHandler {
         if (part_ != nullptr) part_->seen = true;
         break;
       case kItemDepth:
-        if (part_ != nullptr) part_->filled = true;
+        if (part_ != nullptr) {
+          part_->filled = true;
+          if (element) header_.Open(name);
+        }
         if (in_list_) OpenItem(type, name);
         break;
       case kValueDepth:
         if (!item_open_ || !item_element_) break;
         ++item_children_;
-        if (position == kFirstValue || position == kSecondValue) {
-          value_ = &texts_[position - kFirstValue];
+        if (position == kRowLabel || position == kFirstValue || position == kSecondValue) {
+          value_ = &texts_[position == kRowLabel ? 0 : position - kFirstValue + 1];
           value_is_element_ = element;
         }
         break;
@@ -82,6 +85,7 @@ class RowReader final : public ExportHandler {
   }
 
   void OnData(std::size_t depth, std::string_view data) override {
+    if (header_.open() && depth >= kItemDepth) header_.Add(data);
     if (value_ == nullptr) return;
     // An element's value is all the data below it; a text's, its own.
     if (value_is_element_ ? depth >= kValueDepth : depth == kItemDepth) value_->Add(data);
@@ -112,6 +116,7 @@ class RowReader final : public ExportHandler {
         in_list_ = false;
         break;
       case kItemDepth:
+        if (part_ != nullptr) header_.Close();
         if (item_open_ && item_element_) CloseItem();
         break;
       case kValueDepth:
@@ -129,6 +134,7 @@ class RowReader final : public ExportHandler {
   RowValues Finish() {
     findings_.ThrowFirst();
     values_.items = items_;
+    values_.header = header_.Take();
     return std::move(values_);
   }
 
@@ -180,8 +186,9 @@ class RowReader final : public ExportHandler {
     const auto taken = [](const TextValue& value) {
       return ReadText{value.text(), value.too_long()};
     };
+    values_.rows[index].label = texts_[0].text();
     if (auto failure =
-            TakeRowValues(label, taken(texts_[0]), taken(texts_[1]), gbk_, &values_.rows[index])) {
+            TakeRowValues(label, taken(texts_[1]), taken(texts_[2]), gbk_, &values_.rows[index])) {
       findings_.Note(kItem, std::move(*failure));
     }
   }
@@ -193,6 +200,7 @@ class RowReader final : public ExportHandler {
   Findings findings_;
   GbkEncoder gbk_;
   RowValues values_;
+  HeaderReader header_;
 
   bool root_ok_ = false;
   bool section_seen_ = false;
@@ -208,8 +216,8 @@ class RowReader final : public ExportHandler {
   bool item_element_ = false;
   std::string item_name_;
   std::size_t item_children_ = 0;
-  std::array<TextValue, 2> texts_;
-  TextValue* value_ = nullptr;  // the value being taken, if any
+  std::array<TextValue, 3> texts_;  // the item's row number, first and second value
+  TextValue* value_ = nullptr;      // the value being taken, if any
   bool value_is_element_ = false;
 };
 
@@ -246,9 +254,10 @@ std::string TooManyItems(std::string_view title, std::size_t rows) {
          std::to_string(rows) + " rows";
 }
 
-RowValues ReadRowTable(const RowTable& table, std::string_view title, const std::string& xml_path) {
+RowValues ReadRowTable(const RowTable& table, std::string_view title, const std::string& xml_path,
+                       const ReadProgress& progress) {
   RowReader reader(table, title);
-  ReadExport(xml_path, reader);
+  ReadExport(xml_path, reader, progress);
   return reader.Finish();
 }
 

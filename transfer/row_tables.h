@@ -35,14 +35,17 @@ extern const RowTable kIncomeStatementRows;
 
 // The root every row table's export has.
 constexpr std::string_view kRowTableRoot = "DZSBB";
-// The children of an item that hold its row's two values.
+// The children of an item that hold its own row number (in the usual
+// export) and its row's two values.
+constexpr std::size_t kRowLabel = 0;
 constexpr std::size_t kFirstValue = 2;
 constexpr std::size_t kSecondValue = 3;
 
 // One pass over the export. `title` names the table in a detail ("balance
 // sheet has more than 58 items"). The pass stops at the first item past the
 // table's rows once nothing before it can fail.
-RowValues ReadRowTable(const RowTable& table, std::string_view title, const std::string& xml_path);
+RowValues ReadRowTable(const RowTable& table, std::string_view title, const std::string& xml_path,
+                       const ReadProgress& progress = {});
 
 // The row's two values from the texts of its item's children at positions 2
 // and 3; the detail of the first failure, or nothing. `label` names the item.
@@ -58,8 +61,8 @@ TableLines BuildRowTable(const RowTable& table, std::string_view file_name,
 
 // The two stages of a row table, as the kind table names them.
 template <const RowTable& kLayout>
-Values ReadRows(const KindEntry& kind, const std::string& xml_path) {
-  return ReadRowTable(kLayout, kind.title, xml_path);
+Values ReadRows(const KindEntry& kind, const std::string& xml_path, const ReadProgress& progress) {
+  return ReadRowTable(kLayout, kind.title, xml_path, progress);
 }
 
 template <const RowTable& kLayout>

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/messages.h"
+#include "core/progress.h"
 #include "core/table_kind.h"
 #include "table_file/table_lines.h"
 #include "transfer/values.h"
@@ -22,8 +23,8 @@ struct KindEntry {
   Message missing_table;       // the message when the table file is missing
   // The XML stage: the export's values, the document closed. Throws an
   // Error: Fault::kExport for the export's content, Fault::kMachine for the
-  // machine.
-  Values (*read)(const KindEntry& kind, const std::string& xml_path);
+  // machine. `progress` hears how far the read of the file has got.
+  Values (*read)(const KindEntry& kind, const std::string& xml_path, const ReadProgress& progress);
   // The new lines of the table from its old lines. Throws an Error
   // (Fault::kTable) when the old file is too short.
   TableLines (*build)(const KindEntry& kind, const TableLines& old_lines, const Values& values);

@@ -44,13 +44,14 @@ void RunFileStage(Stage&& stage) {
 }  // namespace
 
 Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
-                         const std::optional<std::string>& client_folder) {
+                         const std::optional<std::string>& client_folder,
+                         const ReadProgress& progress) {
   Preparation p;
   p.kind = &kind;
   RunStage([&] {
     p.paths = RunOpeningSequence(kind.file_name, kind.missing_table, xml_path, client_folder);
   });
-  RunStage([&] { p.values = kind.read(kind, p.paths.xml_path); });
+  RunStage([&] { p.values = kind.read(kind, p.paths.xml_path, progress); });
   RunFileStage([&] {
     p.old_lines = LoadTableLines(p.paths.table_path);
     p.new_lines = kind.build(kind, p.old_lines, p.values);
@@ -58,12 +59,15 @@ Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
   return p;
 }
 
-TransferOutcome TransferTable(const KindEntry& kind, const char* host_path) noexcept {
+TransferOutcome TransferTable(const KindEntry& kind, const char* host_path,
+                              const ReadProgress& progress,
+                              const TransferOptions& options) noexcept {
   TransferOutcome outcome;
   try {
     std::string path;
     RunStage([&] { path = AnsiToUtf8(host_path); });
-    const Preparation p = PrepareTable(kind, path);
+    const Preparation p = PrepareTable(kind, path, options.client_folder, progress);
+    if (options.before_save) RunStage([&] { options.before_save(p); });
     RunFileStage([&] { SaveTableLines(p.new_lines, p.paths.table_path); });
   } catch (const Error& e) {
     outcome.result = -1;

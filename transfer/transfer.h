@@ -3,11 +3,13 @@
 // protected region, always in this order.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "core/error.h"
 #include "core/messages.h"
+#include "core/progress.h"
 #include "install/filing_client.h"
 #include "table_file/table_lines.h"
 #include "transfer/table_kinds.h"
@@ -25,9 +27,11 @@ struct Preparation {
 };
 
 // Throws an Error with the message and fault of the first failure.
-// `client_folder`, when given, stands in for the registry.
+// `client_folder`, when given, stands in for the registry; `progress` hears
+// how far the read of the export has got.
 Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
-                         const std::optional<std::string>& client_folder = std::nullopt);
+                         const std::optional<std::string>& client_folder = std::nullopt,
+                         const ReadProgress& progress = {});
 
 // What a transfer did: 0, or -1 with the message a host gets and, memory
 // permitting, the error with its detail.
@@ -37,8 +41,20 @@ struct TransferOutcome {
   std::optional<Error> error;
 };
 
+// What the tool adds to a host's transfer; a host passes none of it.
+struct TransferOptions {
+  // Stands in for the registry.
+  std::optional<std::string> client_folder;
+  // Runs after the file stage with everything the save will write, just
+  // before the save. Whatever it throws ends the transfer there, with the
+  // table as it was.
+  std::function<void(const Preparation&)> before_save;
+};
+
 // The whole transfer, for the path as a host passes it (ANSI code page).
 // Never throws.
-TransferOutcome TransferTable(const KindEntry& kind, const char* host_path) noexcept;
+TransferOutcome TransferTable(const KindEntry& kind, const char* host_path,
+                              const ReadProgress& progress = {},
+                              const TransferOptions& options = {}) noexcept;
 
 }  // namespace sbrep

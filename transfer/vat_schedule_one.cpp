@@ -123,8 +123,12 @@ class InvoiceReader final : public ExportHandler {
         break;
       case kListDepth:
         if (root_ok_ && element && !list_seen_ && name == kVatList) list_seen_ = in_list_ = true;
+        if (root_ok_ && element && !header_seen_ && name == kVatHeader) {
+          header_seen_ = in_header_ = true;
+        }
         break;
       case kInvoiceDepth:
+        if (in_header_ && element) header_.Open(name);
         if (!in_list_) break;
         invoice_open_ = true;
         invoice_element_ = element;
@@ -141,6 +145,7 @@ class InvoiceReader final : public ExportHandler {
 
   void OnData(std::size_t depth, std::string_view data) override {
     if (field_ != nullptr && depth >= kFieldDepth) field_->Add(data);
+    if (header_.open() && depth >= kInvoiceDepth) header_.Add(data);
   }
 
   void OnDataEnd(std::size_t depth) override {
@@ -154,12 +159,14 @@ class InvoiceReader final : public ExportHandler {
         if (root_ok_ && !list_seen_) findings_.Note(kList, MissingPart(ListPath()));
         break;
       case kListDepth:
+        in_header_ = false;
         if (in_list_) {
           in_list_ = false;
           if (invoices_ == 0) findings_.Note(kList, EmptyPart(ListPath()));
         }
         break;
       case kInvoiceDepth:
+        if (in_header_) header_.Close();
         if (invoice_open_ && invoice_element_) CloseInvoice();
         break;
       case kFieldDepth:
@@ -175,6 +182,7 @@ class InvoiceReader final : public ExportHandler {
 
   VatTotals Finish() {
     findings_.ThrowFirst();
+    totals_.header = header_.Take();
     return totals_;
   }
 
@@ -207,6 +215,9 @@ class InvoiceReader final : public ExportHandler {
   Findings findings_;
   GbkEncoder gbk_;
   VatTotals totals_;
+  HeaderReader header_;
+  bool header_seen_ = false;
+  bool in_header_ = false;
   bool root_ok_ = false;
   bool list_seen_ = false;
   bool in_list_ = false;
@@ -277,9 +288,10 @@ std::optional<std::string> AddInvoice(const InvoiceFields& fields, std::size_t p
   return std::nullopt;
 }
 
-Values ReadVatScheduleOne(const KindEntry&, const std::string& xml_path) {
+Values ReadVatScheduleOne(const KindEntry&, const std::string& xml_path,
+                          const ReadProgress& progress) {
   InvoiceReader reader;
-  ReadExport(xml_path, reader);
+  ReadExport(xml_path, reader, progress);
   return reader.Finish();
 }
 

@@ -15,11 +15,13 @@
 namespace sbrep {
 
 constexpr std::string_view kVatRoot = "SB_KPJK";
+constexpr std::string_view kVatHeader = "SB_KPJK_JG";
 constexpr std::string_view kVatList = "SB_KPJK_FPXX";
 constexpr std::string_view kInvoiceName = "SB_KPJK_FPMX";
 
 // The running totals (VatTotals) of the export's invoices, in one pass.
-Values ReadVatScheduleOne(const KindEntry& kind, const std::string& xml_path);
+Values ReadVatScheduleOne(const KindEntry& kind, const std::string& xml_path,
+                          const ReadProgress& progress = {});
 
 // One invoice's fields, each the text of the first child element of that
 // name, or absent.

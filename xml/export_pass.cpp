@@ -300,7 +300,7 @@ void ReadExport(const std::string& path, ExportHandler& handler, const ReadProgr
   std::uint64_t read = 0;
   const auto report = [&](std::size_t bytes) {
     read += bytes;
-    if (progress) progress(read, attributes.size);
+    if (progress && bytes > 0) progress(read, attributes.size);
   };
 
   // The prolog first, whole: the guard must see all of it before the parser

@@ -10,10 +10,10 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
+
+#include "core/progress.h"
 
 namespace sbrep {
 
@@ -41,14 +41,11 @@ class ExportHandler {
   virtual bool Decided() const { return false; }
 };
 
-// Called after each chunk read: bytes read so far, and the file's size.
-using ReadProgress = std::function<void(std::uint64_t bytes_read, std::uint64_t file_size)>;
-
 // Reads the export at `path` (UTF-8) through the file-system seam, sharing
-// it for reading and writing. Throws an Error: Fault::kExport when the export
-// is not well-formed, is not valid in its encoding or names one that is not
-// read; Fault::kMachine when the file cannot be read or memory runs out.
-// Whatever the handler throws passes through.
+// it for reading and writing; `progress` hears of each chunk read. Throws an Error: Fault::kExport
+// when the export is not well-formed, is not valid in its encoding or names one that is not read;
+// Fault::kMachine when the file cannot be read or memory runs out. Whatever the handler throws
+// passes through.
 void ReadExport(const std::string& path, ExportHandler& handler, const ReadProgress& progress = {});
 
 // "line L, column C: reason", the parser's reason without its trailing line

@@ -80,7 +80,7 @@ class GarbageAtTheEnd {
 // badly: then it stopped before the end.
 bool StopsEarly(const KindEntry& kind, const std::string& path, const Error& failure) {
   const GarbageAtTheEnd garbage;
-  const Outcome again = Run([&] { return kind.read(kind, path); });
+  const Outcome again = Run([&] { return kind.read(kind, path, {}); });
   return again.error && again.error->detail() == failure.detail();
 }
 
@@ -97,10 +97,14 @@ bool SameValues(const Values& a, const Values& b) {
   if (a.index() != b.index()) return false;
   if (const auto* rows = std::get_if<RowValues>(&a)) {
     const auto& other = std::get<RowValues>(b);
-    if (rows->items != other.items || rows->rows.size() != other.rows.size()) return false;
+    if (rows->items != other.items || rows->rows.size() != other.rows.size() ||
+        rows->header != other.header) {
+      return false;
+    }
     for (std::size_t r = 0; r < rows->rows.size(); ++r) {
       if (rows->rows[r].first != other.rows[r].first ||
-          rows->rows[r].second != other.rows[r].second) {
+          rows->rows[r].second != other.rows[r].second ||
+          rows->rows[r].label != other.rows[r].label) {
         return false;
       }
     }
@@ -108,9 +112,10 @@ bool SameValues(const Values& a, const Values& b) {
   }
   const auto& totals = std::get<VatTotals>(a);
   const auto& other = std::get<VatTotals>(b);
-  return totals.cells == other.cells && totals.invoices == other.invoices &&
-         totals.voided == other.voided && totals.counted == other.counted &&
-         totals.ignored == other.ignored && totals.kind_one == other.kind_one;
+  return totals.cells == other.cells && totals.header == other.header &&
+         totals.invoices == other.invoices && totals.voided == other.voided &&
+         totals.counted == other.counted && totals.ignored == other.ignored &&
+         totals.kind_one == other.kind_one;
 }
 
 Verdict Judge(const Outcome& stream, const Outcome& whole, const KindEntry& kind,
@@ -154,7 +159,7 @@ Verdict Judge(const Outcome& stream, const Outcome& whole, const KindEntry& kind
 
 Verdict Compare(const KindEntry& kind, const std::string& path, const TableLines& old_lines,
                 Oracle oracle, bool bad_bytes) {
-  const Outcome stream = Run([&] { return kind.read(kind, path); });
+  const Outcome stream = Run([&] { return kind.read(kind, path, {}); });
   const Outcome whole = Run([&] { return ReadWhole(kind, path); });
   const bool platform = oracle == Oracle::kPlatformParser;
   Verdict verdict = Judge(stream, whole, kind, path, old_lines, platform, bad_bytes);

@@ -24,6 +24,18 @@ ExportNode RequirePart(const ExportNode& parent, const std::string& parent_path,
   return *part;
 }
 
+// The element children of a header part, the first of each name.
+void AddHeaderFields(const ExportNode& part, HeaderFields* header) {
+  for (std::size_t i = 0; i < ChildCount(part); ++i) {
+    const ExportNode child = ChildAt(part, i);
+    std::string name = NodeName(child);
+    if (name.empty()) continue;
+    bool known = false;
+    for (const auto& field : *header) known = known || field.first == name;
+    if (!known) header->emplace_back(std::move(name), NodeText(child));
+  }
+}
+
 ReadText Text(const ExportNode& node) {
   ReadText text{NodeText(node), false};
   text.too_long = text.text.size() > kMaxValueBytes;
@@ -39,8 +51,8 @@ RowValues ReadRows(const RowTable& table, std::string_view title, const std::str
   const std::string root_path(kRowTableRoot);
   const ExportNode section_node = RequirePart(Root(document), root_path, section, false);
   const std::string section_path = root_path + "/" + section;
-  RequirePart(section_node, section_path, section + "_JG", true);
-  RequirePart(section_node, section_path, section + "_BTXX", true);
+  AddHeaderFields(RequirePart(section_node, section_path, section + "_JG", true), &values.header);
+  AddHeaderFields(RequirePart(section_node, section_path, section + "_BTXX", true), &values.header);
   const ExportNode list = RequirePart(section_node, section_path, section + "_MXXX", false);
   values.items = ChildCount(list);
   if (values.items > table.rows) ThrowExportError(TooManyItems(title, table.rows));
@@ -53,6 +65,7 @@ RowValues ReadRows(const RowTable& table, std::string_view title, const std::str
       ThrowExportError(label + " has " + std::to_string(children) + " children, " +
                        std::to_string(kSecondValue + 1) + " needed");
     }
+    values.rows[k].label = NodeText(ChildAt(item, kRowLabel));
     if (auto failure = TakeRowValues(label, Text(ChildAt(item, kFirstValue)),
                                      Text(ChildAt(item, kSecondValue)), gbk, &values.rows[k])) {
       ThrowExportError(*failure);
@@ -67,6 +80,9 @@ VatTotals ReadInvoices(const std::string& path) {
   ExportDocument document = LoadExport(path);
   RequireRoot(document, kVatRoot);
   const ExportNode list = RequirePart(Root(document), std::string(kVatRoot), kVatList, true);
+  if (const auto header = FindChild(Root(document), kVatHeader)) {
+    AddHeaderFields(*header, &totals.header);
+  }
   GbkEncoder gbk;
   for (std::size_t i = 0; i < ChildCount(list); ++i) {
     const ExportNode invoice = ChildAt(list, i);

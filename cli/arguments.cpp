@@ -1,0 +1,505 @@
+#include "cli/arguments.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace sbrep::cli {
+namespace {
+
+struct CommandName {
+  Command command;
+  const char* name;
+};
+
+constexpr CommandName kCommands[] = {
+    {Command::kCheck, "check"},
+    {Command::kTransfer, "transfer"},
+    {Command::kRestore, "restore"},
+    {Command::kCall, "call"},
+};
+
+// Which commands an option goes with.
+enum : unsigned {
+  kTop = 1u << 0,  // before any command
+  kCheck = 1u << 1,
+  kTransfer = 1u << 2,
+  kRestore = 1u << 3,
+  kCall = 1u << 4,
+  kEvery = kTop | kCheck | kTransfer | kRestore | kCall,
+};
+
+enum class Option {
+  kFlag,  // sets `flag`
+  kClient,
+  kBackupDir,
+  kDll,
+  kEncoding,
+};
+
+struct OptionSpec {
+  Option option;
+  const char* name;
+  const char* value;  // the value's name, or nullptr for a flag
+  unsigned commands;
+  bool Arguments::*flag;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {Option::kClient, "--client", "DIR", kCheck | kTransfer | kRestore, nullptr},
+    {Option::kBackupDir, "--backup-dir", "DIR", kTransfer | kRestore, nullptr},
+    {Option::kDll, "--dll", "PATH", kTop | kCall, nullptr},
+    {Option::kEncoding, "--encoding", "ENCODING", kEvery, nullptr},
+    {Option::kFlag, "--json", nullptr, kCheck | kTransfer, &Arguments::json},
+    {Option::kFlag, "--quiet", nullptr, kCheck | kTransfer, &Arguments::quiet},
+    {Option::kFlag, "--strict", nullptr, kCheck | kTransfer, &Arguments::strict},
+    {Option::kFlag, "--list", nullptr, kRestore, &Arguments::list},
+    {Option::kFlag, "--yes", nullptr, kRestore, &Arguments::yes},
+    {Option::kFlag, "-y", nullptr, kRestore, &Arguments::yes},
+    {Option::kFlag, "--version", nullptr, kTop, &Arguments::version},
+    {Option::kFlag, "-V", nullptr, kTop, &Arguments::version},
+};
+
+unsigned Bit(Command command) {
+  switch (command) {
+    case Command::kNone:
+      return kTop;
+    case Command::kCheck:
+      return kCheck;
+    case Command::kTransfer:
+      return kTransfer;
+    case Command::kRestore:
+      return kRestore;
+    case Command::kCall:
+      return kCall;
+  }
+  return kTop;
+}
+
+const char* NameOf(Command command) {
+  for (const CommandName& c : kCommands) {
+    if (c.command == command) return c.name;
+  }
+  return "sbrep";
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Edits between two words, a swap of neighbours counting as one.
+std::size_t Distance(const std::string& a, const std::string& b) {
+  const std::size_t n = a.size();
+  const std::size_t m = b.size();
+  std::vector<std::vector<std::size_t>> d(n + 1, std::vector<std::size_t>(m + 1));
+  for (std::size_t i = 0; i <= n; ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= m; ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= n; ++i) {
+    for (std::size_t j = 1; j <= m; ++j) {
+      const std::size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    }
+  }
+  return d[n][m];
+}
+
+[[noreturn]] void Fail(const std::string& text) { throw UsageError(text); }
+
+// "; did you mean 'check'?" or nothing.
+std::string Suggestion(const std::string& word, const std::vector<std::string>& candidates) {
+  const std::string nearest = NearestWord(word, candidates);
+  return nearest.empty() ? std::string() : "; did you mean '" + nearest + "'?";
+}
+
+const KindEntry& KindOf(const std::string& text) {
+  std::vector<std::string> names;
+  for (const KindEntry& entry : kTableKinds) {
+    if (text == std::to_string(static_cast<int>(entry.kind)) || text == entry.cli_name) {
+      return entry;
+    }
+    names.emplace_back(entry.cli_name);
+  }
+  Fail("KIND must be " + KindChoices() + ", not '" + text + "'" + Suggestion(text, names));
+}
+
+Command CommandOf(const std::string& word) {
+  std::vector<std::string> names;
+  for (const CommandName& c : kCommands) {
+    if (word == c.name) return c.command;
+    names.emplace_back(c.name);
+  }
+  if (word == "version") Fail("unknown command 'version'; did you mean '--version'?");
+  const std::string suggestion = Suggestion(word, names);
+  Fail("unknown command '" + word + "'" +
+       (suggestion.empty() ? "; the commands are check, transfer, restore and call" : suggestion));
+}
+
+Encoding EncodingOf(const std::string& text) {
+  const std::string name = Lower(text);
+  if (name == "utf-8" || name == "utf8") return Encoding::kUtf8;
+  if (name == "auto") return Encoding::kAuto;
+  Fail("--encoding takes utf-8 or auto, not '" + text + "'");
+}
+
+const OptionSpec& OptionOf(const std::string& name, Command command) {
+  std::vector<std::string> names;
+  const OptionSpec* elsewhere = nullptr;
+  for (const OptionSpec& spec : kOptions) {
+    const bool here = (spec.commands & Bit(command)) != 0;
+    if (name == spec.name) {
+      if (here) return spec;
+      elsewhere = &spec;
+    }
+    if (here) names.emplace_back(spec.name);
+  }
+  names.emplace_back("--help");
+  const std::string where = command == Command::kNone ? std::string("before a command")
+                                                      : std::string("with ") + NameOf(command);
+  if (elsewhere != nullptr) {
+    Fail("option " + name + " does not go " + where + "; sbrep help" +
+         (command == Command::kNone ? std::string() : std::string(" ") + NameOf(command)) +
+         " shows the options");
+  }
+  const std::string suggestion = Suggestion(name, names);
+  Fail("unknown option '" + name + "'" +
+       (suggestion.empty()
+            ? "; sbrep help" +
+                  (command == Command::kNone ? std::string() : std::string(" ") + NameOf(command)) +
+                  " shows the options"
+            : suggestion));
+}
+
+// "-1" is a KIND to be refused as such, not an option.
+bool IsNumber(const std::string& arg) {
+  return arg.find_first_not_of("0123456789", 1) == std::string::npos;
+}
+
+bool IsHelp(const std::string& arg) {
+  return arg == "--help" || arg == "-h" || arg == "-?" || arg == "/?";
+}
+
+void Apply(const OptionSpec& spec, const std::string& value, Arguments* out) {
+  switch (spec.option) {
+    case Option::kFlag:
+      out->*spec.flag = true;
+      break;
+    case Option::kClient:
+      out->client = value;
+      break;
+    case Option::kBackupDir:
+      if (value.empty()) Fail("--backup-dir needs a folder, not empty text");
+      out->backup_dir = value;
+      break;
+    case Option::kDll:
+      if (value.empty()) Fail("--dll needs the path of the library, not empty text");
+      out->dll = value;
+      break;
+    case Option::kEncoding:
+      out->encoding = EncodingOf(value);
+      break;
+  }
+}
+
+// The operands a command takes, in order.
+std::vector<const char*> OperandsOf(Command command) {
+  switch (command) {
+    case Command::kCheck:
+    case Command::kTransfer:
+    case Command::kCall:
+      return {"KIND", "EXPORT"};
+    case Command::kRestore:
+      return {"BACKUP"};
+    case Command::kNone:
+      break;
+  }
+  return {};
+}
+
+void TakeOperands(const std::vector<std::string>& operands, Arguments* out) {
+  const std::vector<const char*> names = OperandsOf(out->command);
+  if (operands.size() > names.size()) {
+    Fail(std::string(NameOf(out->command)) + " takes " +
+         (names.size() == 1 ? "one BACKUP" : "KIND and EXPORT") + "; '" + operands[names.size()] +
+         "' is one too many");
+  }
+  if (out->command == Command::kRestore) {
+    if (!operands.empty()) out->backup = operands[0];
+    if (out->list && !out->backup.empty()) Fail("restore --list takes no BACKUP");
+    return;
+  }
+  if (operands.size() < names.size()) {
+    Fail(std::string(NameOf(out->command)) + " needs " + names[operands.size()] +
+         (operands.empty() ? " and EXPORT" : ""));
+  }
+  out->kind = &KindOf(operands[0]);
+  out->export_path = operands[1];
+}
+
+}  // namespace
+
+std::string KindChoices() {
+  std::string numbers;
+  std::string names;
+  for (const KindEntry& entry : kTableKinds) {
+    numbers += std::to_string(static_cast<int>(entry.kind)) + ", ";
+    names += (names.empty()                   ? ""
+              : &entry == &kTableKinds.back() ? " or "
+                                              : ", ") +
+             std::string(entry.cli_name);
+  }
+  return numbers + names;
+}
+
+std::string NearestWord(const std::string& word, const std::vector<std::string>& candidates) {
+  std::string best;
+  std::size_t best_distance = 3;  // two slips at the most
+  for (const std::string& candidate : candidates) {
+    const std::size_t distance = Distance(Lower(word), Lower(candidate));
+    if (distance < best_distance && distance < candidate.size()) {
+      best = candidate;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
+Arguments ParseArguments(const std::vector<std::string>& args) {
+  Arguments out;
+  std::vector<std::string> operands;
+  bool options_ended = false;
+  bool help_word = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!options_ended && IsHelp(arg)) {
+      out.help = true;
+      continue;
+    }
+    if (!options_ended && arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    if (!options_ended && arg.size() > 1 && arg[0] == '-' && !IsNumber(arg)) {
+      const auto equals = arg.find('=');
+      const std::string name = arg.substr(0, equals);
+      const OptionSpec& spec = OptionOf(name, out.command);
+      std::string value;
+      if (spec.value == nullptr) {
+        if (equals != std::string::npos) Fail("option " + name + " takes no value");
+      } else if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        Fail("option " + name + " needs " + spec.value);
+      }
+      Apply(spec, value, &out);
+      continue;
+    }
+    if (out.command == Command::kNone) {
+      if (arg == "help" && !help_word) {
+        help_word = true;
+        out.help = true;
+        continue;
+      }
+      out.command = CommandOf(arg);
+      continue;
+    }
+    if (help_word) Fail("help takes one command at the most, not '" + arg + "'");
+    operands.push_back(arg);
+  }
+  if (out.help) return out;
+  if (out.version) {
+    if (out.command != Command::kNone) Fail("--version goes before any command");
+    return out;
+  }
+  if (out.command == Command::kNone) {
+    Fail("a command is needed: check, transfer, restore or call; sbrep --help shows the usage");
+  }
+  if (out.json && out.quiet) Fail("--json and --quiet do not go together");
+  TakeOperands(operands, &out);
+  return out;
+}
+
+namespace {
+
+struct HelpLine {
+  const char* name;
+  std::string text;  // '\n' where the text goes on under itself
+};
+
+// The operands and options of a command, their texts in one column.
+std::string Options(const std::vector<HelpLine>& lines) {
+  constexpr std::size_t kColumn = 20;
+  std::string out;
+  for (const HelpLine& line : lines) {
+    std::string name = std::string("  ") + line.name;
+    name += name.size() < kColumn ? std::string(kColumn - name.size(), ' ')
+                                  : "\n" + std::string(kColumn, ' ');
+    std::string text = line.text;
+    for (auto at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+      text.insert(at + 1, kColumn, ' ');
+    }
+    out += name + text + "\n";
+  }
+  return out;
+}
+
+const HelpLine kKindLine = {"KIND", ""};
+const HelpLine kExportLine = {"EXPORT", "the XML export file"};
+const HelpLine kClientLine = {"--client DIR",
+                              "take DIR as the install folder, the one that holds\n"
+                              "Dexlan\\ICDAT, instead of the registry"};
+const HelpLine kJsonLine = {"--json", "print one JSON object instead of the report"};
+const HelpLine kQuietLine = {"--quiet", "print the verdict line alone"};
+const HelpLine kEncodingLine = {"--encoding utf-8",
+                                "write UTF-8 with LF to a file or a pipe, instead of the\n"
+                                "console's code page with CR LF (Windows)"};
+
+}  // namespace
+
+std::string HelpText(Command command) {
+  HelpLine kind = kKindLine;
+  kind.text = KindChoices();
+  switch (command) {
+    case Command::kNone:
+      return "sbrep " SBREP_VERSION
+             ": checks an accounting program's XML export against the filing\n"
+             "client's table file, transfers it as a host's call of SetSBRepData does, and\n"
+             "puts a table back from the backup taken before each transfer.\n"
+             "\n"
+             "Usage:\n"
+             "  sbrep check KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
+             "  sbrep transfer KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
+             "                 [--backup-dir DIR]\n"
+             "  sbrep restore [--list] [BACKUP] [--client DIR] [--backup-dir DIR] [--yes]\n"
+             "  sbrep call KIND EXPORT [--dll PATH]\n"
+             "  sbrep help [COMMAND]\n"
+             "  sbrep --version [--dll PATH]\n"
+             "\n"
+             "KIND is " +
+             kind.text +
+             ".\n"
+             "Every command takes --encoding utf-8. sbrep help COMMAND shows a command's\n"
+             "options and exit statuses; -h, -? and /? work as --help.\n"
+             "\n"
+             "Examples:\n"
+             "  sbrep check balance-sheet export.xml\n"
+             "  sbrep check 3 invoices.xml --client C:\\Dexlan-test\n"
+             "  sbrep transfer vat-schedule-one invoices.xml\n"
+             "  sbrep restore --list\n";
+    case Command::kCheck:
+      return "Usage: sbrep check KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
+             "\n"
+             "Runs everything a transfer runs except the save, and changes nothing: prints\n"
+             "the diff of the table file, a summary of the export and any warnings (an\n"
+             "item whose own row number is not its row, a company or period other than\n"
+             "the table's), then whether a transfer would succeed.\n"
+             "\n" +
+             Options({kind,
+                      kExportLine,
+                      kClientLine,
+                      kJsonLine,
+                      kQuietLine,
+                      {"--strict", "a warning fails the check, with exit status 3"},
+                      kEncodingLine}) +
+             "\n"
+             "Exit status:\n"
+             "  0    ready to file\n"
+             "  2    the install or a file is missing\n"
+             "  3    the export is at fault (with --strict, also a warning)\n"
+             "  4    the table file is at fault: too short, unreadable, read-only, locked\n"
+             "  5    the machine is at fault: no XML parser, out of memory, export unreadable\n"
+             "  64   a usage error\n"
+             "  130  interrupted\n"
+             "\n"
+             "Examples:\n"
+             "  sbrep check balance-sheet export.xml\n"
+             "  sbrep check 3 invoices.xml --client C:\\Dexlan-test --json\n";
+    case Command::kTransfer:
+      return "Usage: sbrep transfer KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
+             "                      [--backup-dir DIR]\n"
+             "\n"
+             "Does what a host's call of SetSBRepData does, with the same checks, result\n"
+             "and file effects, after copying the table it replaces into the backup\n"
+             "folder (the last 50 of each table are kept; sbrep restore puts one back).\n"
+             "A failed backup stops the transfer before anything is written.\n"
+             "\n" +
+             Options({kind,
+                      kExportLine,
+                      kClientLine,
+                      kJsonLine,
+                      kQuietLine,
+                      {"--strict", "a warning stops the transfer before anything is written"},
+                      {"--backup-dir DIR", "keep the backups in DIR"},
+                      kEncodingLine}) +
+             "\n"
+             "Backups go to %LOCALAPPDATA%\\sbrep\\backups on Windows and to\n"
+             "$XDG_STATE_HOME/sbrep/backups (~/.local/state/sbrep/backups) elsewhere.\n"
+             "\n"
+             "Exit status:\n"
+             "  0    transferred (the call returned 0)\n"
+             "  1    not transferred (the call returned -1, the backup failed, or\n"
+             "       --strict and a warning)\n"
+             "  64   a usage error\n"
+             "  130  interrupted\n"
+             "\n"
+             "Examples:\n"
+             "  sbrep transfer vat-schedule-one invoices.xml\n"
+             "  sbrep transfer 1 export.xml --client C:\\Dexlan-test --json\n";
+    case Command::kRestore:
+      return "Usage: sbrep restore [--list] [BACKUP] [--client DIR] [--backup-dir DIR] [--yes]\n"
+             "\n"
+             "Lists the backups that transfers took, newest first, or puts one back: it\n"
+             "prints the diff from the table as it is to the backup, asks before it writes\n"
+             "(unless --yes), backs the table up as it is, and saves the backup over it as\n"
+             "a transfer saves. A backup goes back only into the install it came from.\n"
+             "\n" +
+             Options({{"BACKUP", "a backup's name as --list prints it, or its path"},
+                      {"--list", "list the backups (also without BACKUP)"},
+                      kClientLine,
+                      {"--backup-dir DIR", "the backups are in DIR"},
+                      {"--yes, -y", "do not ask"},
+                      kEncodingLine}) +
+             "\n"
+             "Exit status:\n"
+             "  0    restored, listed, or the table already holds the backup\n"
+             "  1    not confirmed\n"
+             "  2    the backup, the install or its folder is missing, or the backup is\n"
+             "       of another install\n"
+             "  4    the table file is at fault: read-only, locked, or the save failed\n"
+             "  5    the machine is at fault: the backup cannot be read or written\n"
+             "  64   a usage error\n"
+             "  130  interrupted\n"
+             "\n"
+             "Examples:\n"
+             "  sbrep restore --list\n"
+             "  sbrep restore 20240315-143012-123_TABLE08_C-Dexlan_3f2a9c1b.dat\n";
+    case Command::kCall:
+      return "Usage: sbrep call KIND EXPORT [--dll PATH]\n"
+             "\n"
+             "Loads the deployed library beside this program (sbrep.dll on Windows), or\n"
+             "PATH, calls its SetSBRepData exactly as a host does, and prints the result,\n"
+             "the message bytes and their text. No backup is taken.\n"
+             "\n" +
+             Options({kind,
+                      {"EXPORT", "the XML export file, passed in the ANSI code page"},
+                      {"--dll PATH", "load this library instead"},
+                      kEncodingLine}) +
+             "\n"
+             "Exit status:\n"
+             "  0    the call returned 0\n"
+             "  1    the call returned -1\n"
+             "  2    the library cannot be loaded, or has no SetSBRepData, or the ANSI code\n"
+             "       page cannot hold EXPORT's path\n"
+             "  64   a usage error\n"
+             "\n"
+             "Example:\n"
+             "  sbrep call 1 export.xml\n";
+  }
+  return {};
+}
+
+}  // namespace sbrep::cli

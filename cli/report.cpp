@@ -1,0 +1,282 @@
+#include "cli/report.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <variant>
+
+#include "cli/diff.h"
+#include "cli/sbrep_cli.h"
+#include "cli/shared.h"
+#include "platform/filesystem.h"
+#include "transfer/numbers.h"
+
+namespace sbrep::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr int kRates[] = {17, 13, 6, 4};
+// The file lines that carry kinds 0 and 2: 17 and 13 % on lines 3 and 5,
+// 6 and 4 % on lines 10 and 12. Kind 1 is on no line.
+constexpr int kLines[3][2] = {{3, 10}, {0, 0}, {5, 12}};
+
+struct FaultText {
+  int status;
+  const char* text;
+  const char* name;  // in JSON
+};
+
+FaultText TextOf(Fault fault) {
+  switch (fault) {
+    case Fault::kInstall:
+      return {kExitInstall, "the filing client or a file is missing", "install"};
+    case Fault::kExport:
+      return {kExitExport, "the export is at fault", "export"};
+    case Fault::kTable:
+      return {kExitTable, "the table file is at fault", "table"};
+    case Fault::kMachine:
+      break;
+  }
+  return {kExitMachine, "the machine is at fault", "machine"};
+}
+
+std::string TableName(const Report& report) {
+  if (report.prepared) return fs::NameOf(report.prepared->paths.table_path);
+  return std::string(report.kind->file_name);
+}
+
+bool Succeeded(const Report& report) {
+  return report.stop == Stop::kNone && (!report.transfer || report.result == 0);
+}
+
+std::string Verdict(const Report& report) {
+  const std::string no = report.transfer ? "not transferred: " : "not ready to file: ";
+  switch (report.stop) {
+    case Stop::kNone:
+      if (!report.transfer) return "ready to file: a transfer would save " + TableName(report);
+      if (report.result == 0) {
+        return "transferred: the " + std::string(report.kind->title) + " is in " +
+               TableName(report);
+      }
+      break;
+    case Stop::kWarnings:
+      return no + "a warning, and --strict" +
+             (report.transfer ? std::string("; nothing was written") : std::string());
+    case Stop::kBackup:
+      return no + "the backup failed; nothing was written";
+    case Stop::kFailure:
+      break;
+  }
+  return no + TextOf(report.failure.fault).text;
+}
+
+std::string Padded(const std::string& text, std::size_t width) {
+  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+std::string Count(double count) { return std::to_string(std::llround(count)); }
+
+void SummariseRows(const Report& report, const RowValues& values, std::ostream& out) {
+  std::size_t filled = 0;
+  for (const RowValues::Row& row : values.rows) {
+    if (!row.first.empty() || !row.second.empty()) ++filled;
+  }
+  const std::size_t rows = values.rows.size();
+  out << report.kind->title << ": " << values.items << " items for " << rows << " rows\n"
+      << "  rows with values: " << filled << "\n"
+      << "  rows left empty:  " << rows - filled << "\n";
+}
+
+void SummariseInvoices(const Report& report, const VatTotals& totals, std::ostream& out) {
+  out << report.kind->title << ": " << totals.invoices << " invoices read\n"
+      << "  voided:  " << totals.voided << "\n"
+      << "  counted: " << totals.counted << "\n"
+      << "  ignored: " << totals.ignored << " (a rate outside 17, 13, 6 and 4)\n"
+      << "  kind 1, counted but on no line: " << totals.kind_one << "\n"
+      << "  kind  rate  line" << Padded("count", 10) << Padded("amount", 16) << Padded("tax", 16)
+      << "\n";
+  for (std::size_t kind = 0; kind < 3; ++kind) {
+    for (std::size_t group = 0; group < 4; ++group) {
+      const auto& cells = totals.cells[kind];
+      const std::size_t c = group * 3;
+      const int line = kLines[kind][group / 2];
+      out << "  " << Padded(std::to_string(kind), 4)
+          << Padded(std::to_string(kRates[group]) + "%", 6)
+          << Padded(line == 0 ? "-" : std::to_string(line), 6) << Padded(Count(cells[c]), 10)
+          << Padded(FormatAmount(cells[c + 1]), 16) << Padded(FormatAmount(cells[c + 2]), 16)
+          << "\n";
+    }
+  }
+}
+
+void WriteFailure(const Report& report, std::ostream& err) {
+  const Failure& failure = report.failure;
+  if (failure.message != Message::kEmpty)
+    err << "message: " << ShownMessage(failure.message) << "\n";
+  if (!failure.detail.empty()) err << "detail: " << failure.detail << "\n";
+  if (!failure.hint.empty()) err << "hint: " << failure.hint << "\n";
+}
+
+void WriteCheck(const Report& report, std::ostream& out, std::ostream& err) {
+  if (report.prepared) {
+    const Preparation& p = *report.prepared;
+    const std::string diff =
+        UnifiedDiff(p.old_lines.lines(), p.new_lines.lines(),
+                    {p.paths.table_path, p.paths.table_path + " (after transfer)"}, Printable);
+    if (diff.empty()) {
+      out << "no change: " << TableName(report) << " already holds these figures\n";
+    } else {
+      out << diff;
+    }
+    out << "\n";
+    if (const auto* rows = std::get_if<RowValues>(&p.values)) SummariseRows(report, *rows, out);
+    if (const auto* totals = std::get_if<VatTotals>(&p.values)) {
+      SummariseInvoices(report, *totals, out);
+    }
+    out << std::flush;
+  }
+  for (const std::string& warning : report.warnings) err << "warning: " << warning << "\n";
+  err << std::flush;
+  if (Succeeded(report)) {
+    out << "\n" << Verdict(report) << "\n";
+    return;
+  }
+  if (report.prepared) out << "\n" << std::flush;
+  err << Verdict(report) << "\n";
+  WriteFailure(report, err);
+}
+
+void WriteTransfer(const Report& report, std::ostream& out, std::ostream& err) {
+  for (const std::string& warning : report.warnings) err << "warning: " << warning << "\n";
+  err << std::flush;
+  if (!report.backup.empty()) out << "backup: " << report.backup << "\n";
+  if (report.result) out << "result: " << *report.result << "\n";
+  out << std::flush;
+  if (Succeeded(report)) {
+    out << Verdict(report) << "\n";
+    return;
+  }
+  err << Verdict(report) << "\n";
+  WriteFailure(report, err);
+}
+
+Json MessageJson(Message message) {
+  if (message == Message::kEmpty) return nullptr;
+  const std::string bytes(MessageBytes(message));
+  return Json{{"text", Printable(bytes)},
+              {"gloss", std::string(MessageGloss(message))},
+              {"gbk_hex", HexBytes(bytes)}};
+}
+
+Json OrNull(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
+
+Json SummaryJson(const Values& values) {
+  if (const auto* rows = std::get_if<RowValues>(&values)) {
+    std::size_t filled = 0;
+    for (const RowValues::Row& row : rows->rows) {
+      if (!row.first.empty() || !row.second.empty()) ++filled;
+    }
+    return Json{{"items", rows->items},
+                {"rows", rows->rows.size()},
+                {"rows_with_values", filled},
+                {"rows_left_empty", rows->rows.size() - filled}};
+  }
+  const VatTotals& totals = std::get<VatTotals>(values);
+  Json cells = Json::array();
+  for (std::size_t kind = 0; kind < 3; ++kind) {
+    for (std::size_t group = 0; group < 4; ++group) {
+      const auto& row = totals.cells[kind];
+      const int line = kLines[kind][group / 2];
+      cells.push_back(Json{{"kind", kind},
+                           {"rate", kRates[group]},
+                           {"line", line == 0 ? Json(nullptr) : Json(line)},
+                           {"count", std::llround(row[group * 3])},
+                           {"amount", FormatAmount(row[group * 3 + 1])},
+                           {"tax", FormatAmount(row[group * 3 + 2])}});
+    }
+  }
+  return Json{{"invoices", totals.invoices}, {"voided", totals.voided},
+              {"counted", totals.counted},   {"ignored", totals.ignored},
+              {"kind_one", totals.kind_one}, {"totals", cells}};
+}
+
+// Line by line, as the table's lines are addressed: a rebuild or a patch
+// keeps every line where it was, and drops old lines past the new end.
+Json ChangedLines(const Preparation& p) {
+  const auto& old_lines = p.old_lines.lines();
+  const auto& new_lines = p.new_lines.lines();
+  Json changes = Json::array();
+  for (std::size_t i = 0; i < std::max(old_lines.size(), new_lines.size()); ++i) {
+    const bool has_old = i < old_lines.size();
+    const bool has_new = i < new_lines.size();
+    if (has_old && has_new && old_lines[i] == new_lines[i]) continue;
+    changes.push_back(Json{{"line", i + 1},
+                           {"old", has_old ? Json(Printable(old_lines[i])) : Json(nullptr)},
+                           {"new", has_new ? Json(Printable(new_lines[i])) : Json(nullptr)}});
+  }
+  return changes;
+}
+
+}  // namespace
+
+int ExitStatusOf(const Report& report) {
+  if (report.transfer) return Succeeded(report) ? kExitReady : kExitFailed;
+  switch (report.stop) {
+    case Stop::kNone:
+      return kExitReady;
+    case Stop::kWarnings:
+      return kExitExport;
+    case Stop::kFailure:
+    case Stop::kBackup:
+      break;
+  }
+  return TextOf(report.failure.fault).status;
+}
+
+void WriteText(const Report& report, bool quiet, std::ostream& out, std::ostream& err) {
+  if (quiet) {
+    (Succeeded(report) ? out : err) << Verdict(report) << "\n" << std::flush;
+    return;
+  }
+  if (report.transfer) {
+    WriteTransfer(report, out, err);
+  } else {
+    WriteCheck(report, out, err);
+  }
+  out << std::flush;
+  err << std::flush;
+}
+
+void WriteJson(const Report& report, std::ostream& out) {
+  const bool failed = report.stop == Stop::kFailure || report.stop == Stop::kBackup;
+  const char* fault = nullptr;
+  if (report.stop == Stop::kWarnings) fault = "warnings";
+  if (report.stop == Stop::kBackup) fault = "backup";
+  if (report.stop == Stop::kFailure) fault = TextOf(report.failure.fault).name;
+  Json json = {
+      {"command", report.transfer ? "transfer" : "check"},
+      {"kind", static_cast<int>(report.kind->kind)},
+      {"kind_name", std::string(report.kind->cli_name)},
+      {"export", report.export_path},
+      {"ok", Succeeded(report)},
+      {"verdict", Verdict(report)},
+      {"exit_status", ExitStatusOf(report)},
+      {"fault", fault == nullptr ? Json(nullptr) : Json(fault)},
+      {"message", failed ? MessageJson(report.failure.message) : Json(nullptr)},
+      {"detail", failed ? OrNull(report.failure.detail) : Json(nullptr)},
+      {"hint", failed ? OrNull(report.failure.hint) : Json(nullptr)},
+      {"table", report.prepared ? Json(report.prepared->paths.table_path) : Json(nullptr)},
+  };
+  if (report.transfer) {
+    json["result"] = report.result ? Json(*report.result) : Json(nullptr);
+    json["backup"] = OrNull(report.backup);
+  }
+  json["warnings"] = report.warnings;
+  json["summary"] = report.prepared ? SummaryJson(report.prepared->values) : Json(nullptr);
+  json["changed_lines"] = report.prepared ? ChangedLines(*report.prepared) : Json(nullptr);
+  // Invalid UTF-8 (a path's own bytes on POSIX) shows as U+FFFD rather than
+  // failing the whole object.
+  out << json.dump(2, ' ', false, Json::error_handler_t::replace) << "\n" << std::flush;
+}
+
+}  // namespace sbrep::cli

@@ -1,0 +1,125 @@
+#include "cli/warnings.h"
+
+#include <variant>
+
+#include "platform/codepage.h"
+#include "transfer/numbers.h"
+
+namespace sbrep::cli {
+namespace {
+
+// Enough to see the pattern; the rest are counted.
+constexpr std::size_t kMisfiledShown = 5;
+
+std::string Rows(std::size_t first, std::size_t last) {
+  if (first == last) return "row " + std::to_string(first);
+  return "rows " + std::to_string(first) + " to " + std::to_string(last);
+}
+
+std::string Field(const HeaderFields& header, const std::string& name) {
+  for (const auto& field : header) {
+    if (field.first == name) return std::string(TrimBlanks(field.second));
+  }
+  return {};
+}
+
+// A row number as an item may carry it: digits alone.
+bool IsRowNumber(const std::string& text) {
+  return !text.empty() && text.size() <= 4 &&
+         text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+void WarnOfRows(const RowValues& values, std::vector<std::string>* warnings) {
+  const std::size_t rows = values.rows.size();
+  if (values.items < rows) {
+    warnings->push_back("the export has fewer items than the table has rows; " +
+                        Rows(values.items + 1, rows) + " get no item");
+  }
+  std::size_t misfiled = 0;
+  for (std::size_t k = 0; k < values.items && k < rows; ++k) {
+    const std::string label(TrimBlanks(values.rows[k].label));
+    if (!IsRowNumber(label) || std::stoul(label) == k + 1) continue;
+    if (++misfiled > kMisfiledShown) continue;
+    warnings->push_back("item " + std::to_string(k + 1) + " carries row number " + label +
+                        " but goes into row " + std::to_string(k + 1) +
+                        ": items are filed by position");
+  }
+  if (misfiled > kMisfiledShown) {
+    warnings->push_back("and " + std::to_string(misfiled - kMisfiledShown) +
+                        " more items whose row number is not their position");
+  }
+}
+
+struct TableLine {
+  std::size_t number = 0;  // counted from 1; 0 when there is none
+  std::string text;        // UTF-8, the line's label and tag taken off
+};
+
+// The first line that starts with `tag`, its first field equal to `field`
+// when one is given ("LE1:编制单位,北京恒远商贸有限公司," gives the company).
+TableLine FindLine(const TableLines& lines, const std::string& tag, const std::string& field) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const auto utf8 = GbkToUtf8(lines.LineAt(i));
+    if (!utf8) continue;
+    const auto colon = utf8->find(':');
+    if (colon == std::string::npos || utf8->compare(0, tag.size(), tag) != 0) continue;
+    std::string rest = utf8->substr(colon + 1);
+    if (!field.empty()) {
+      if (rest.compare(0, field.size() + 1, field + ",") != 0) continue;
+      rest = rest.substr(field.size() + 1);
+    }
+    const auto comma = rest.find(',');
+    if (comma != std::string::npos) rest.resize(comma);
+    return {i + 1, std::string(TrimBlanks(rest))};
+  }
+  return {};
+}
+
+// "2024-03" and "2024-03-31" name the same period: one is the other, cut
+// where a part of the date ends.
+bool SamePeriod(const std::string& a, const std::string& b) {
+  const std::string& shorter = a.size() <= b.size() ? a : b;
+  const std::string& longer = a.size() <= b.size() ? b : a;
+  if (longer.compare(0, shorter.size(), shorter) != 0) return false;
+  return longer.size() == shorter.size() || longer[shorter.size()] == '-';
+}
+
+void WarnOfHeader(const HeaderFields& header, const TableLines& table,
+                  std::vector<std::string>* warnings) {
+  const std::string company = Field(header, "NSRMC");
+  const TableLine table_company = FindLine(table, "LE", "编制单位");
+  if (!company.empty() && table_company.number > 0 && !table_company.text.empty() &&
+      company != table_company.text) {
+    warnings->push_back("the export is for '" + company + "' (NSRMC), the table for '" +
+                        table_company.text + "' (line " + std::to_string(table_company.number) +
+                        ", 编制单位)");
+  }
+  // The balance sheet and income statement say when their period ends, the
+  // VAT list which month it is for.
+  std::string period = Field(header, "SSQZ");
+  std::string shown = "ends " + period + " (SSQZ)";
+  if (period.empty()) {
+    period = Field(header, "SSQ");
+    shown = "is " + period + " (SSQ)";
+  }
+  const TableLine date = FindLine(table, "DATE", "");
+  if (!period.empty() && date.number > 0 && !date.text.empty() && !SamePeriod(period, date.text)) {
+    warnings->push_back("the export's period " + shown + ", the table is dated " + date.text +
+                        " (line " + std::to_string(date.number) + ", DATE)");
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> Warnings(const Preparation& p) {
+  std::vector<std::string> warnings;
+  if (const auto* rows = std::get_if<RowValues>(&p.values)) {
+    WarnOfRows(*rows, &warnings);
+    WarnOfHeader(rows->header, p.old_lines, &warnings);
+  } else if (const auto* totals = std::get_if<VatTotals>(&p.values)) {
+    WarnOfHeader(totals->header, p.old_lines, &warnings);
+  }
+  return warnings;
+}
+
+}  // namespace sbrep::cli

@@ -1,0 +1,16 @@
+// What a check warns of without failing: an export that would file without
+// an error but into the wrong rows, or into another company's or another
+// period's table.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "transfer/transfer.h"
+
+namespace sbrep::cli {
+
+// The warnings for a prepared transfer, each one line.
+std::vector<std::string> Warnings(const Preparation& p);
+
+}  // namespace sbrep::cli
