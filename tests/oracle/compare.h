@@ -20,7 +20,9 @@ struct Verdict {
 // Which parser the oracle runs on. libxml2's tree is the same parser as the
 // one-pass reader's, so the two must agree on what is well-formed; MSXML is
 // the platform's own, whose reasons never match, and what it refused may now
-// be read, but what it read must still be read the same.
+// be read, but what it read must still be read the same. (Of a GBK export,
+// MSXML under Wine misreads text, so there only what it read is held to:
+// it must still be read.)
 enum class Oracle { kSameParser, kPlatformParser };
 
 // The oracle of this build: libxml2 natively, MSXML on Windows.
