@@ -10,6 +10,7 @@
 #include "core/messages.h"
 #include "install/filing_client.h"
 #include "table_file/table_lines.h"
+#include "table_file/table_lock.h"
 #include "transfer/table_kinds.h"
 #include "transfer/values.h"
 
@@ -21,7 +22,8 @@ struct Preparation {
   OpeningPaths paths;
   TableLines old_lines;
   TableLines new_lines;
-  Values values;  // RowValues for kinds 1 and 2, VatTotals for kind 3
+  Values values;   // RowValues for kinds 1 and 2, VatTotals for kind 3
+  TableLock lock;  // taken before the table is read, held until this dies
 };
 
 // Throws an Error with the message and fault of the first failure.

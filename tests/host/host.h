@@ -28,6 +28,8 @@ std::string ReadBytes(const std::string& path);
 // Creates folders as needed.
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
+// Removes a file if there is one.
+void RemoveFile(const std::string& path);
 // A named pipe at the path; false where the platform has none.
 bool MakePipe(const std::string& path);
 void MakeFolder(const std::string& path);
