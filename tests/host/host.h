@@ -67,6 +67,15 @@ class RegistryValue {
   std::string state_;
 };
 
+// Registers `folder` as the install folder and leaves it registered, for
+// programs of the fault runs that share one install (natively through the
+// file SBREP_REGISTRY_FILE names, or `folder`.reg beside the folder).
+void RegisterFilingClient(const std::string& folder);
+
+// Ends the process at once, as a crash or the task manager would: no
+// destructor runs and no buffer is flushed. Exit status 137 (or SIGKILL).
+[[noreturn]] void KillThisProcess();
+
 // A filing-client install: <root>/Dexlan/ICDAT with the given table files,
 // registered for the life of the object.
 class FilingClient {
