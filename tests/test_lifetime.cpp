@@ -27,7 +27,7 @@ constexpr char kVatScheduleOneMissing[] =
     "\xc4\xbc\xfe\x21";
 
 // The growth a leak-free run may still show: the heap keeps some slack.
-constexpr std::int64_t kMemorySlack = 256 * 1024;
+constexpr std::int64_t kMemorySlack = std::int64_t{256} * 1024;
 
 // `fallback`, or the count the variable asks for (scripts/soak sets them).
 int Count(const char* variable, int fallback) {
@@ -75,7 +75,7 @@ class Lifetime : public ::testing::Test {
 
   // Runs `warm_up` rounds, then `rounds` more, and expects the second lot to
   // leave handles, TLS slots and memory where the first left them.
-  void ExpectFlat(int warm_up, int rounds, const std::function<void(int)>& round) {
+  static void ExpectFlat(int warm_up, int rounds, const std::function<void(int)>& round) {
     int i = 0;
     for (; i < warm_up; ++i) round(i);
     const Usage before = ProcessUsage();
