@@ -26,8 +26,10 @@ constexpr char kVatScheduleOneMissing[] =
     "\xd5\xd2\xb2\xbb\xb5\xbd\xd4\xf6\xd6\xb5\xcb\xb0\xb8\xbd\xb1\xed\xd2\xbb\xb1\xa8\xb1\xed\xce"
     "\xc4\xbc\xfe\x21";
 
-// The growth a leak-free run may still show: the heap keeps some slack.
+// The growth a leak-free run may still show: the heap keeps some slack, and
+// the platform may open a handle of its own now and then.
 constexpr std::int64_t kMemorySlack = std::int64_t{256} * 1024;
+constexpr std::int64_t kHandleSlack = 2;
 
 // `fallback`, or the count the variable asks for (scripts/soak sets them).
 int Count(const char* variable, int fallback) {
@@ -81,7 +83,7 @@ class Lifetime : public ::testing::Test {
     const Usage before = ProcessUsage();
     for (; i < warm_up + rounds; ++i) round(i);
     const Usage after = ProcessUsage();
-    EXPECT_EQ(after.handles, before.handles);
+    EXPECT_LE(after.handles, before.handles + kHandleSlack);
     EXPECT_EQ(after.tls_slots, before.tls_slots);
     EXPECT_LE(after.memory - before.memory, kMemorySlack)
         << "from " << before.memory << " to " << after.memory << " bytes";

@@ -1,5 +1,6 @@
 // POSIX: the registry is a file named by SBREP_REGISTRY_FILE.
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,7 +68,10 @@ void RegisterFilingClient(const std::string& folder) {
   const char* named = std::getenv("SBREP_REGISTRY_FILE");
   const std::string file = named != nullptr && *named != '\0' ? named : folder + ".reg";
   setenv("SBREP_REGISTRY_FILE", file.c_str(), 1);
-  WriteBytes(file, RegistryFileFor(folder));
+  // In one step: another process of the run may be reading it.
+  const std::string fresh = file + "." + std::to_string(::getpid());
+  WriteBytes(fresh, RegistryFileFor(folder));
+  ::rename(fresh.c_str(), file.c_str());
 }
 
 void KillThisProcess() {
