@@ -119,7 +119,7 @@ void WriteFailure(const Report& report, std::ostream& err) {
 
 void WriteCheck(const Report& report, std::ostream& out, std::ostream& err) {
   if (report.prepared) {
-    const Preparation& p = *report.prepared;
+    const PreparedTable& p = *report.prepared;
     const std::string diff =
         UnifiedDiff(p.old_lines.lines(), p.new_lines.lines(),
                     {p.paths.table_path, p.paths.table_path + " (after transfer)"}, Printable);
@@ -202,7 +202,7 @@ Json SummaryJson(const Values& values) {
 
 // Line by line, as the table's lines are addressed: a rebuild or a patch
 // keeps every line where it was, and drops old lines past the new end.
-Json ChangedLines(const Preparation& p) {
+Json ChangedLines(const PreparedTable& p) {
   const auto& old_lines = p.old_lines.lines();
   const auto& new_lines = p.new_lines.lines();
   Json changes = Json::array();

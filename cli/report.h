@@ -30,7 +30,7 @@ struct Report {
   bool transfer = false;  // check otherwise
   const KindEntry* kind = nullptr;
   std::string export_path;
-  std::optional<Preparation> prepared;  // the stages ran up to the new lines
+  std::optional<PreparedTable> prepared;  // the stages ran up to the new lines
   std::vector<std::string> warnings;
   Stop stop = Stop::kNone;
   Failure failure;            // when stop is kFailure or kBackup

@@ -111,7 +111,7 @@ void WarnOfHeader(const HeaderFields& header, const TableLines& table,
 
 }  // namespace
 
-std::vector<std::string> Warnings(const Preparation& p) {
+std::vector<std::string> Warnings(const PreparedTable& p) {
   std::vector<std::string> warnings;
   if (const auto* rows = std::get_if<RowValues>(&p.values)) {
     WarnOfRows(*rows, &warnings);

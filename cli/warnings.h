@@ -11,6 +11,6 @@
 namespace sbrep::cli {
 
 // The warnings for a prepared transfer, each one line.
-std::vector<std::string> Warnings(const Preparation& p);
+std::vector<std::string> Warnings(const PreparedTable& p);
 
 }  // namespace sbrep::cli

@@ -24,8 +24,14 @@ std::string NoFile(const std::string& what, const std::string& path) {
 }  // namespace
 
 std::string ReadFilingClientPath() {
-  const auto value = registry::ReadMachineString(kClientKey, "Path");
-  if (!value || registry::IsBlank(*value)) return {};
+  auto value = registry::ReadMachineString(kClientKey, "Path");
+  if (!value) return {};
+  // App Paths values are often quoted. A folder name cannot hold '"', so a
+  // value in one pair of quotes can only mean the folder inside them.
+  if (value->size() >= 2 && value->front() == '"' && value->back() == '"') {
+    *value = value->substr(1, value->size() - 2);
+  }
+  if (registry::IsBlank(*value)) return {};
   return *value;
 }
 

@@ -10,8 +10,9 @@
 
 namespace sbrep {
 
-// The registered install folder exactly as stored, or empty text when nothing
-// usable is registered. Never fails.
+// The registered install folder as stored, less one pair of double quotes
+// around the whole value, or empty text when nothing usable is registered.
+// Never fails.
 std::string ReadFilingClientPath();
 
 struct OpeningPaths {

@@ -41,6 +41,12 @@ struct Attributes {
   std::uint32_t native = 0;  // Windows attributes or POSIX mode bits
 };
 
+// Where a save puts its bytes: the file a path names, and how many names it has.
+struct Location {
+  std::string path;         // symbolic links followed (POSIX); the path as given on Windows
+  std::uint32_t links = 1;  // hard links to the file
+};
+
 // The system calls, one entry each.
 struct Ops {
   Outcome (*stat)(const std::string& path, Attributes* out);
@@ -56,8 +62,19 @@ struct Ops {
   Outcome (*remove)(const std::string& path);
   // Gives `path` the attributes or mode bits `native`.
   Outcome (*set_attributes)(const std::string& path, std::uint32_t native);
+  // Gives `to` the owner, group and access list of `from` (its DACL on
+  // Windows; on POSIX the mode bits go with set_attributes).
+  Outcome (*carry_identity)(const std::string& from, const std::string& to);
   // Makes a rename in the folder durable (fsync of the folder; nothing on Windows).
   Outcome (*sync_folder)(const std::string& folder);
+  // The file behind `path`; see Location.
+  Outcome (*locate)(const std::string& path, Location* out);
+  // Takes the lock of one table across processes, waiting at most `wait_ms`:
+  // a named mutex from the table's full path on Windows, flock on a lock file
+  // beside it on POSIX. kSharingViolation: another process holds it. A
+  // process that dies lets go of it.
+  Outcome (*lock)(const std::string& table_path, unsigned wait_ms, Handle* out);
+  Outcome (*unlock)(Handle lock);
   // Sleeps between retries.
   void (*sleep_ms)(unsigned milliseconds);
 };

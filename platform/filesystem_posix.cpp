@@ -2,6 +2,9 @@
 // that Windows-style table paths work unchanged.
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
@@ -151,6 +154,18 @@ Outcome SetAttributes(const std::string& path, std::uint32_t native) {
   return {};
 }
 
+Outcome CarryIdentity(const std::string& from, const std::string& to) {
+  struct stat old_info;
+  struct stat new_info;
+  if (::stat(Native(from).c_str(), &old_info) != 0) return FromErrno(errno);
+  if (::stat(Native(to).c_str(), &new_info) != 0) return FromErrno(errno);
+  // Only a change is asked for: a file system without owners, or a caller
+  // who may not give files away, then still saves a file of its own.
+  if (old_info.st_uid == new_info.st_uid && old_info.st_gid == new_info.st_gid) return {};
+  if (::chown(Native(to).c_str(), old_info.st_uid, old_info.st_gid) != 0) return FromErrno(errno);
+  return {};
+}
+
 Outcome SyncFolder(const std::string& folder) {
   const std::string native = folder.empty() ? std::string(".") : Native(folder);
   const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -159,6 +174,82 @@ Outcome SyncFolder(const std::string& folder) {
   const int code = errno;
   ::close(fd);
   return rc == 0 ? Outcome() : FromErrno(code);
+}
+
+Outcome Locate(const std::string& path, Location* out) {
+  char resolved[PATH_MAX];
+  if (::realpath(Native(path).c_str(), resolved) == nullptr) return FromErrno(errno);
+  struct stat info;
+  if (::stat(resolved, &info) != 0) return FromErrno(errno);
+  out->path = resolved;
+  out->links = static_cast<std::uint32_t>(info.st_nlink);
+  return {};
+}
+
+void SleepMs(unsigned milliseconds);
+
+// A held lock: the descriptor that holds the flock, and the lock file to
+// remove when it is let go ("" when the table itself is locked).
+struct HeldLock {
+  int fd;
+  std::string file;
+};
+
+bool SameFile(int fd, const std::string& path) {
+  struct stat held;
+  struct stat named;
+  return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+// Locks "~TABLE08.dat.sbrep-lock" beside the table, which exists only while
+// it is held. A lock won on a file that another holder removed in the
+// meantime is no lock: it is taken again on the file now there.
+Outcome Lock(const std::string& table_path, unsigned wait_ms, Handle* out) {
+  const std::string table = Native(table_path);
+  std::string file = Native(FolderOf(table_path)) + "~" + NameOf(table) + ".sbrep-lock";
+  constexpr unsigned kPollMs = 10;
+  unsigned waited = 0;
+  for (;;) {
+    // Read-only, so that anyone who may read the folder may lock.
+    int fd = ::open(file.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+      // No file may be created here, so no rename can replace the table
+      // either: its inode stays, and it is the lock.
+      file.clear();
+      fd = ::open(table.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    if (fd < 0) return FromErrno(errno);
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      if (file.empty() || SameFile(fd, file)) {
+        // A lock whose record cannot be made must not stay held.
+        try {
+          *out = reinterpret_cast<Handle>(new HeldLock{fd, file});
+        } catch (...) {
+          ::close(fd);
+          throw;
+        }
+        return {};
+      }
+      ::close(fd);
+      continue;
+    }
+    const int code = errno;
+    ::close(fd);
+    if (code != EWOULDBLOCK && code != EINTR) return FromErrno(code);
+    if (waited >= wait_ms) return {Status::kSharingViolation, code};
+    SleepMs(kPollMs);
+    waited += kPollMs;
+  }
+}
+
+Outcome Unlock(Handle lock) {
+  const HeldLock* held = reinterpret_cast<HeldLock*>(lock);
+  // Removed while still held, so that no one can lock the old file after.
+  if (!held->file.empty()) ::unlink(held->file.c_str());
+  const Outcome outcome = Close(held->fd);
+  delete held;
+  return outcome;
 }
 
 void SleepMs(unsigned milliseconds) {
@@ -172,8 +263,9 @@ void SleepMs(unsigned milliseconds) {
 }  // namespace
 
 const Ops& PlatformFileSystem() {
-  static const Ops ops = {Stat,  Open,    Read,   Write,         Seek,       Truncate, Flush,
-                          Close, Replace, Remove, SetAttributes, SyncFolder, SleepMs};
+  static const Ops ops = {Stat,       Open,   Read,    Write,  Seek,          Truncate,
+                          Flush,      Close,  Replace, Remove, SetAttributes, CarryIdentity,
+                          SyncFolder, Locate, Lock,    Unlock, SleepMs};
   return ops;
 }
 

@@ -1,6 +1,8 @@
 // Windows file system, through the wide API only.
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/filesystem.h"
 #include "platform/utf16_win32.h"
 
@@ -138,9 +140,94 @@ Outcome SetAttributes(const std::string& path, std::uint32_t native) {
   return {};
 }
 
+Outcome CarryIdentity(const std::string& from, const std::string& to) {
+  constexpr SECURITY_INFORMATION kWhat =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  const std::wstring source = win32::Widen(from);
+  DWORD size = 0;
+  GetFileSecurityW(source.c_str(), kWhat, nullptr, 0, &size);
+  if (size == 0) return LastError();
+  std::vector<unsigned char> descriptor(size);
+  if (!GetFileSecurityW(source.c_str(), kWhat, descriptor.data(), size, &size)) return LastError();
+  // Giving the file to another owner needs a privilege; without it this
+  // fails, and the save takes the path that keeps the file itself.
+  if (!SetFileSecurityW(win32::Widen(to).c_str(), kWhat, descriptor.data())) return LastError();
+  return {};
+}
+
 Outcome SyncFolder(const std::string&) {
   // MOVEFILE_WRITE_THROUGH has made the rename durable already.
   return {};
+}
+
+Outcome Locate(const std::string& path, Location* out) {
+  out->path = path;
+  out->links = 1;
+  // No access asked for, so no other handle's sharing mode stands in the way.
+  const HANDLE handle = CreateFileW(win32::Widen(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return LastError();
+  BY_HANDLE_FILE_INFORMATION info;
+  const BOOL ok = GetFileInformationByHandle(handle, &info);
+  const Outcome outcome = ok ? Outcome() : LastError();
+  CloseHandle(handle);
+  if (ok) out->links = info.nNumberOfLinks;
+  return outcome;
+}
+
+// A mutex name from the table's full path, folded to upper case as the file
+// system folds names. A hash keeps it within the length a name may have and
+// free of backslashes.
+std::wstring MutexName(const std::string& table_path) {
+  const std::wstring wide = win32::Widen(table_path);
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (n >= full.size()) {
+    full.assign(n, L'\0');
+    n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  }
+  full.resize(n > 0 && n < full.size() ? n : 0);
+  if (full.empty()) full = wide;
+  std::wstring folded(full.size(), L'\0');
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, full.data(), static_cast<int>(full.size()),
+                   folded.data(), static_cast<int>(folded.size())) == 0) {
+    folded = full;
+  }
+  std::uint64_t hash = 14695981039346656037ull;
+  for (wchar_t c : folded) {
+    hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
+  }
+  std::wstring name = L"Local\\sbrep-table-";
+  for (int shift = 60; shift >= 0; shift -= 4) name += L"0123456789abcdef"[(hash >> shift) & 0xF];
+  return name;
+}
+
+Outcome Lock(const std::string& table_path, unsigned wait_ms, Handle* out) {
+  const HANDLE mutex = CreateMutexW(nullptr, FALSE, MutexName(table_path).c_str());
+  if (mutex == nullptr) return LastError();
+  switch (WaitForSingleObject(mutex, wait_ms)) {
+    case WAIT_OBJECT_0:
+    // The holder died; what it left half done is rolled back next.
+    case WAIT_ABANDONED:
+      *out = reinterpret_cast<Handle>(mutex);
+      return {};
+    case WAIT_TIMEOUT:
+      CloseHandle(mutex);
+      return {Status::kSharingViolation, static_cast<long>(WAIT_TIMEOUT)};
+    default: {
+      const Outcome outcome = LastError();
+      CloseHandle(mutex);
+      return outcome;
+    }
+  }
+}
+
+Outcome Unlock(Handle lock) {
+  const BOOL released = ReleaseMutex(AsHandle(lock));
+  const Outcome outcome = released ? Outcome() : LastError();
+  CloseHandle(AsHandle(lock));
+  return outcome;
 }
 
 void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
@@ -148,8 +235,9 @@ void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
 }  // namespace
 
 const Ops& PlatformFileSystem() {
-  static const Ops ops = {Stat,  Open,    Read,   Write,         Seek,       Truncate, Flush,
-                          Close, Replace, Remove, SetAttributes, SyncFolder, SleepMs};
+  static const Ops ops = {Stat,       Open,   Read,    Write,  Seek,          Truncate,
+                          Flush,      Close,  Replace, Remove, SetAttributes, CarryIdentity,
+                          SyncFolder, Locate, Lock,    Unlock, SleepMs};
   return ops;
 }
 

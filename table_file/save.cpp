@@ -1,12 +1,10 @@
 // The crash-safe save of a table file: a temp file in the same folder that
-// replaces the table in one step, and, where the client's own handle or the
-// folder's permissions forbid that, a verified rewrite in place that puts the
-// old bytes back when any step fails.
+// replaces the table in one step, and, where the client's own handle forbids
+// that, a journaled rewrite in place.
 #include "table_file/save.h"
 
-#include <optional>
-
 #include "core/error.h"
+#include "table_file/in_place.h"
 
 namespace sbrep {
 namespace {
@@ -14,34 +12,39 @@ namespace {
 // About one second in all: long enough for a scanner or indexer to let go.
 constexpr unsigned kRetryDelaysMs[] = {50, 100, 150, 200, 250, 250};
 
-// Reading back more than the table should hold means the write went wrong.
-constexpr std::uint64_t kReadLimit = 1u << 30;
-
-struct StepFailure {
-  std::string step;
-  fs::Outcome outcome;
-  std::string note;  // what else went wrong on the way out
-  std::string Text() const { return step + ": " + fs::Describe(outcome) + note; }
-};
-
-using Step = std::optional<StepFailure>;
-
-Step Failed(const char* step, const fs::Outcome& outcome) {
-  if (outcome.ok()) return std::nullopt;
-  return StepFailure{step, outcome, ""};
-}
-
 bool MayPass(const fs::Outcome& outcome) {
   return outcome.status == fs::Status::kSharingViolation ||
          outcome.status == fs::Status::kAccessDenied;
 }
 
-Step WriteTemp(const std::string& temp, const std::string& bytes, const fs::Attributes& old) {
+// Clears the temp file's name. One that stays is held by another program,
+// which may be writing it: the save then fails rather than write in place.
+Step ClearTemp(const std::string& temp) {
+  fs::Ops& ops = fs::FileSystem();
+  fs::Outcome outcome;
+  for (std::size_t attempt = 0;; ++attempt) {
+    outcome = ops.remove(temp);
+    fs::Attributes found;
+    if (ops.stat(temp, &found).ok() && !found.exists) return std::nullopt;
+    if (attempt == std::size(kRetryDelaysMs)) break;
+    ops.sleep_ms(kRetryDelaysMs[attempt]);
+  }
+  // A remove that reports success on a file that stays marks it for deletion
+  // once its holder lets go.
+  if (outcome.ok()) outcome = {fs::Status::kSharingViolation, 0};
+  StepFailure held{"remove temp file", outcome, " (another program holds it)", true};
+  return held;
+}
+
+Step WriteTemp(const std::string& temp, const std::string& bytes, const std::string& table,
+               const fs::Attributes& old) {
   fs::Ops& ops = fs::FileSystem();
   {
     fs::File file;
     if (auto failure =
             Failed("create temp file", file.Open(temp, fs::OpenMode::kCreateOrTruncate))) {
+      // Someone made it since it was cleared, and holds it.
+      failure->final = failure->outcome.status == fs::Status::kSharingViolation;
       return failure;
     }
     if (auto failure = Failed("write temp file", file.WriteAll(bytes))) return failure;
@@ -49,6 +52,11 @@ Step WriteTemp(const std::string& temp, const std::string& bytes, const fs::Attr
     if (auto failure = Failed("close temp file", file.Close())) return failure;
   }
   if (old.exists) {
+    // The owner first: giving a file away may clear mode bits.
+    if (auto failure =
+            Failed("carry owner and access list to temp file", ops.carry_identity(table, temp))) {
+      return failure;
+    }
     if (auto failure =
             Failed("carry attributes to temp file", ops.set_attributes(temp, old.native))) {
       return failure;
@@ -68,48 +76,10 @@ Step ReplaceWithRetries(const std::string& temp, const std::string& path) {
   return Failed("replace table file", outcome);
 }
 
-// Writes `bytes` over the file from offset 0 and truncates it.
-Step Overwrite(fs::File& file, const std::string& bytes, const char* write_step,
-               const char* truncate_step, const char* flush_step) {
-  fs::Ops& ops = fs::FileSystem();
-  if (auto failure = Failed(write_step, ops.seek(file.handle(), 0))) return failure;
-  if (auto failure = Failed(write_step, file.WriteAll(bytes))) return failure;
-  if (auto failure = Failed(truncate_step, ops.truncate(file.handle(), bytes.size()))) {
-    return failure;
+void SaveInPlace(const std::string& path, const std::string& bytes, const std::string& reason) {
+  if (auto failure = RewriteInPlace(path, bytes)) {
+    ThrowTableError("cannot save " + fs::NameOf(path) + ": " + reason + "; " + failure->Text());
   }
-  return Failed(flush_step, ops.flush(file.handle()));
-}
-
-// Rewrites the table through a handle that shares read and write, as the
-// client's own handle does.
-Step RewriteInPlace(const std::string& path, const std::string& bytes) {
-  fs::Ops& ops = fs::FileSystem();
-  fs::File file;
-  if (auto failure =
-          Failed("open table file for writing", file.Open(path, fs::OpenMode::kReadWrite))) {
-    return failure;
-  }
-  std::string old_bytes;
-  if (auto failure = Failed("read table file", file.ReadAll(&old_bytes, kReadLimit))) {
-    return failure;
-  }
-  Step failure =
-      Overwrite(file, bytes, "write table file", "truncate table file", "flush table file");
-  if (!failure) {
-    std::string check;
-    failure = Failed("read back table file", ops.seek(file.handle(), 0));
-    if (!failure) failure = Failed("read back table file", file.ReadAll(&check, kReadLimit));
-    if (!failure && check != bytes) {
-      failure = StepFailure{"verify table file", {fs::Status::kOther, 0}, ""};
-    }
-  }
-  if (failure) {
-    if (auto restore = Overwrite(file, old_bytes, "restore table file", "restore table file",
-                                 "restore table file")) {
-      failure->note = "; " + restore->Text() + ", the file may be damaged";
-    }
-  }
-  return failure;
 }
 
 }  // namespace
@@ -128,10 +98,23 @@ SaveCheck CheckSavable(const std::string& path) {
   return check;
 }
 
-void SaveTableLines(const TableLines& lines, const std::string& path) {
+fs::Location LocateTable(const std::string& path) {
+  fs::Location where;
+  if (!fs::FileSystem().locate(path, &where).ok()) where = fs::Location{path, 1};
+  return where;
+}
+
+void SaveTableLines(const TableLines& lines, const std::string& table_path) {
   fs::Ops& ops = fs::FileSystem();
+  const fs::Location where = LocateTable(table_path);
+  const std::string& path = where.path;
   const std::string name = fs::NameOf(path);
   const std::string bytes = JoinTableLines(lines);
+  if (bytes.size() > kMaxTableBytes) {
+    ThrowTableError("cannot save " + name + ": " + std::to_string(bytes.size()) +
+                    " bytes, more than the " + std::to_string(kMaxTableBytes >> 20) +
+                    " MB a table may hold");
+  }
 
   // Checked first: some systems let a rename replace a read-only file.
   const SaveCheck check = CheckSavable(path);
@@ -147,13 +130,19 @@ void SaveTableLines(const TableLines& lines, const std::string& path) {
   }
   const fs::Attributes& old = check.attributes;
 
+  if (old.exists && where.links > 1) {
+    // A rename would give this name a new file and leave the other names
+    // with the old bytes.
+    SaveInPlace(path, bytes, name + " has " + std::to_string(where.links) + " names");
+    return;
+  }
   // One fixed name per table, so that a crash leftover is simply replaced.
   // Nothing after the replace may allocate: once the new bytes are in place,
   // a failure could only report a save that happened as one that did not.
   const std::string folder = fs::FolderOf(path);
   const std::string temp = folder + "~" + name + ".sbrep-tmp";
-  ops.remove(temp);
-  Step failure = WriteTemp(temp, bytes, old);
+  if (auto held = ClearTemp(temp)) ThrowTableError("cannot save " + name + ": " + held->Text());
+  Step failure = WriteTemp(temp, bytes, path, old);
   if (!failure) failure = ReplaceWithRetries(temp, path);
   if (!failure) {
     // The new content is in place; a folder that will not sync loses nothing
@@ -165,11 +154,9 @@ void SaveTableLines(const TableLines& lines, const std::string& path) {
     return;
   }
   ops.remove(temp);
-
-  if (!old.exists) ThrowTableError("cannot save " + name + ": " + failure->Text());
-  if (auto in_place = RewriteInPlace(path, bytes)) {
-    ThrowTableError("cannot save " + name + ": " + failure->Text() + "; " + in_place->Text());
-  }
+  if (!old.exists || failure->final)
+    ThrowTableError("cannot save " + name + ": " + failure->Text());
+  SaveInPlace(path, bytes, failure->Text());
 }
 
 }  // namespace sbrep

@@ -26,8 +26,17 @@ struct SaveCheck {
 // Whether a save may go over `path`. A file that does not exist may.
 SaveCheck CheckSavable(const std::string& path);
 
-// Crash-safe: a failure at any step leaves the file as it was. Throws an
-// Error (Fault::kTable) that names the file and the step.
+// The file a save of `path` rewrites: a symbolic link is followed, so that
+// the link stays and its target gets the new bytes. A path that cannot be
+// followed stands for itself.
+fs::Location LocateTable(const std::string& path);
+
+// Crash-safe: a failure at any step leaves the file as it was, and a process
+// that dies in the middle leaves the old or the new bytes, or a journal that
+// LockTable rolls back. The file keeps its owner, access rights, attributes
+// and hard links. Throws an Error (Fault::kTable) that names the file and
+// the step; a table of more than kMaxTableBytes is refused before anything is
+// written, since it could not be read back.
 void SaveTableLines(const TableLines& lines, const std::string& path);
 
 }  // namespace sbrep

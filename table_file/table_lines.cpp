@@ -11,9 +11,6 @@
 namespace sbrep {
 namespace {
 
-// Table files are a few kilobytes; anything near this is not a table.
-constexpr std::uint64_t kMaxTableBytes = 64u << 20;
-
 std::string Lines(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " line" : " lines");
 }

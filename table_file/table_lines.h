@@ -4,11 +4,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace sbrep {
+
+// Table files are a few kilobytes; anything near this is not a table. Reading
+// refuses more, and so saving never writes more.
+constexpr std::uint64_t kMaxTableBytes = 64u << 20;
 
 class TableLines {
  public:

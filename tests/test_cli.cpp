@@ -20,6 +20,7 @@
 #include "platform/codepage.h"
 #include "platform/filesystem.h"
 #include "support/support.h"
+#include "table_file/journal.h"
 #include "transfer_cases.h"
 
 namespace sbrep::test {
@@ -234,6 +235,22 @@ TEST_F(Cli, AClientFolderThatCannotBeAnInstallIsAUsageError) {
     }
   }
   EXPECT_EQ(Backups(), "");
+}
+
+// A transfer killed while it rewrote the table in place left it torn, with
+// its journal: check rolls it back before it reads the table.
+TEST_F(Cli, CheckRollsBackAnInterruptedSaveFirst) {
+  const std::string xml = PutExport("transfer/income-statement.xml", "syb.xml");
+  const std::string old_bytes = Table("TABLE09.dat");
+  const std::string listing = Icdat();
+  client_.PutTable("TABLE09.dat", "[TABLE09]\r\n" + old_bytes.substr(old_bytes.size() / 2));
+  WriteBytes(JournalPath(client_.TablePath("TABLE09.dat")),
+             EncodeJournal("TABLE09.dat", old_bytes));
+  const Outcome run = Sbrep({"check", "2", xml});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(Anonymous(run.out), ReadData("cli/check-income-statement.txt"));
+  EXPECT_EQ(Table("TABLE09.dat"), old_bytes);
+  EXPECT_EQ(Icdat(), listing);
 }
 
 // Makes every export unreadable, as a lock or a missing permission would,

@@ -146,6 +146,12 @@ TEST_F(OpeningSequence, APipeIsNotAFile) {
   EXPECT_EQ(FirstFailure(TableKind::kVatScheduleOne, pipe), Message::kExportMissing);
 }
 
+TEST_F(OpeningSequence, AQuotedFolderIsTheFolderInsideTheQuotes) {
+  client_.registry().SetString("\"" + client_.folder() + "\"");
+  const OpeningPaths paths = Open(TableKind::kBalanceSheet, export_path_);
+  EXPECT_EQ(paths.table_path, client_.folder() + "\\Dexlan\\ICDAT\\TABLE08.dat");
+}
+
 TEST_F(OpeningSequence, ATrailingSeparatorIsKeptInTheTablePath) {
   client_.registry().SetString(client_.folder() + "\\");
   const OpeningPaths paths = Open(TableKind::kVatScheduleOne, export_path_);

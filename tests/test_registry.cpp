@@ -1,5 +1,5 @@
 // The install-folder lookup: what counts as registered, and that a value is
-// taken exactly as stored.
+// taken as stored, but for one pair of surrounding quotes.
 #include <gtest/gtest.h>
 
 #include "install/filing_client.h"
@@ -30,6 +30,27 @@ TEST(ReadFilingClientPath, KeepsTheValueExactlyAsStored) {
                              "C:\\\"quoted\"", u8"C:\\申报软件"}) {
     value.SetString(stored);
     EXPECT_EQ(ReadFilingClientPath(), stored);
+  }
+}
+
+TEST(ReadFilingClientPath, DropsOnePairOfSurroundingQuotes) {
+  RegistryValue value;
+  const struct {
+    const char* stored;
+    const char* read;
+  } cases[] = {
+      {"\"C:\\Program Files\\Dexlan\"", "C:\\Program Files\\Dexlan"},
+      {"\" C:\\Client \"", " C:\\Client "},
+      {"\"\"C:\\Client\"\"", "\"C:\\Client\""},
+      {"\"C:\\Client", "\"C:\\Client"},
+      {"\"C:\\Client\" ", "\"C:\\Client\" "},
+      {"\"", "\""},
+      {"\"\"", ""},
+      {"\"  \"", ""},
+  };
+  for (const auto& c : cases) {
+    value.SetString(c.stored);
+    EXPECT_EQ(ReadFilingClientPath(), c.read) << c.stored;
   }
 }
 

@@ -2,15 +2,17 @@
 // fallback, and real handles held open by another program.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <optional>
 #include <vector>
 
 #include "core/error.h"
+#include "host/file_identity.h"
 #include "host/hold_open.h"
 #include "include/sbrep.h"
 #include "platform/filesystem.h"
+#include "support/injector.h"
 #include "support/support.h"
+#include "table_file/journal.h"
 #include "table_file/save.h"
 #include "table_file/table_lines.h"
 #include "transfer_cases.h"
@@ -18,160 +20,12 @@
 namespace sbrep {
 namespace {
 
+using test::How;
+using test::InjectedFault;
+using test::Injector;
 using test::ReadBytes;
+using test::Target;
 using test::WriteBytes;
-
-// The file an operation works on, told apart by name.
-enum class Target { kTable, kTemp, kFolder, kOther };
-
-enum class How {
-  kFails,         // this call fails
-  kKeepsFailing,  // this call and every later one fail
-  kCorruptsRead,  // this read hands back one byte changed
-};
-
-// The nth call (counting from 1) of `op` on `target`. A failing write puts
-// half of its bytes down first, as a full disk or a lost network drive does.
-struct Fault {
-  const char* op;
-  Target target;
-  int nth;
-  How how;
-  fs::Status status = fs::Status::kOther;
-};
-
-// Installs fakes over the platform's file system that count every call and
-// make the listed ones fail; the real table comes back on destruction.
-class Injector {
- public:
-  explicit Injector(std::vector<Fault> faults) : faults_(std::move(faults)) {
-    current_ = this;
-    saved_ = fs::FileSystem();
-    fs::Ops& ops = fs::FileSystem();
-    ops.stat = [](const std::string& path, fs::Attributes* out) {
-      return current_->Pass("stat", TargetOf(path), [&] { return Real().stat(path, out); });
-    };
-    ops.open = &Open;
-    ops.read = &Read;
-    ops.write = &Write;
-    ops.seek = [](fs::Handle h, std::uint64_t offset) {
-      return current_->Pass("seek", current_->Of(h), [&] { return Real().seek(h, offset); });
-    };
-    ops.truncate = [](fs::Handle h, std::uint64_t size) {
-      return current_->Pass("truncate", current_->Of(h), [&] { return Real().truncate(h, size); });
-    };
-    ops.flush = [](fs::Handle h) {
-      return current_->Pass("flush", current_->Of(h), [&] { return Real().flush(h); });
-    };
-    ops.close = [](fs::Handle h) {
-      // The handle is closed even when the call reports failure.
-      const fs::Outcome real = Real().close(h);
-      return current_->Hit("close", current_->Of(h)).value_or(real);
-    };
-    ops.replace = [](const std::string& from, const std::string& to) {
-      return current_->Pass("replace", TargetOf(from), [&] { return Real().replace(from, to); });
-    };
-    ops.remove = [](const std::string& path) {
-      return current_->Pass("remove", TargetOf(path), [&] { return Real().remove(path); });
-    };
-    ops.set_attributes = [](const std::string& path, std::uint32_t native) {
-      return current_->Pass("set_attributes", TargetOf(path),
-                            [&] { return Real().set_attributes(path, native); });
-    };
-    ops.sync_folder = [](const std::string& folder) {
-      return current_->Pass("sync_folder", Target::kFolder,
-                            [&] { return Real().sync_folder(folder); });
-    };
-    ops.sleep_ms = [](unsigned ms) {
-      ++current_->sleeps;
-      current_->slept_ms += ms;
-    };
-  }
-
-  ~Injector() {
-    fs::FileSystem() = saved_;
-    current_ = nullptr;
-  }
-
-  int Calls(const std::string& op, Target target) const {
-    const auto it = calls_.find({op, target});
-    return it == calls_.end() ? 0 : it->second;
-  }
-
-  int sleeps = 0;
-  unsigned slept_ms = 0;
-
- private:
-  static const fs::Ops& Real() { return fs::PlatformFileSystem(); }
-
-  static Target TargetOf(const std::string& path) {
-    const std::string name = fs::NameOf(path);
-    if (name.empty()) return Target::kFolder;
-    if (name[0] == '~') return Target::kTemp;
-    return name.rfind("TABLE", 0) == 0 ? Target::kTable : Target::kOther;
-  }
-
-  Target Of(fs::Handle handle) const {
-    const auto it = handles_.find(handle);
-    return it == handles_.end() ? Target::kOther : it->second;
-  }
-
-  const Fault* Match(const std::string& op, Target target) {
-    const int n = ++calls_[{op, target}];
-    for (const auto& fault : faults_) {
-      if (op != fault.op || target != fault.target) continue;
-      if (n == fault.nth || (fault.how == How::kKeepsFailing && n > fault.nth)) return &fault;
-    }
-    return nullptr;
-  }
-
-  // The fault's outcome, or the real call's: the real call never runs when a
-  // fault hits.
-  template <typename Call>
-  fs::Outcome Pass(const std::string& op, Target target, Call&& call) {
-    if (auto failed = Hit(op, target)) return *failed;
-    return call();
-  }
-
-  std::optional<fs::Outcome> Hit(const std::string& op, Target target) {
-    const Fault* fault = Match(op, target);
-    if (fault == nullptr) return std::nullopt;
-    return fs::Outcome{fault->status, 9999};
-  }
-
-  static fs::Outcome Open(const std::string& path, fs::OpenMode mode, fs::Handle* out) {
-    if (auto failed = current_->Hit("open", TargetOf(path))) return *failed;
-    const fs::Outcome outcome = Real().open(path, mode, out);
-    if (outcome.ok()) current_->handles_[*out] = TargetOf(path);
-    return outcome;
-  }
-
-  static fs::Outcome Read(fs::Handle h, void* buffer, std::size_t size, std::size_t* got) {
-    const Fault* fault = current_->Match("read", current_->Of(h));
-    if (fault == nullptr || fault->how != How::kCorruptsRead) {
-      if (fault != nullptr) return {fault->status, 9999};
-      return Real().read(h, buffer, size, got);
-    }
-    const fs::Outcome outcome = Real().read(h, buffer, size, got);
-    if (outcome.ok() && *got > 0) static_cast<char*>(buffer)[*got / 2] ^= 0x20;
-    return outcome;
-  }
-
-  static fs::Outcome Write(fs::Handle h, const void* data, std::size_t size) {
-    const Fault* fault = current_->Match("write", current_->Of(h));
-    if (fault == nullptr) return Real().write(h, data, size);
-    Real().write(h, data, size / 2);
-    return {fault->status, 9999};
-  }
-
-  static Injector* current_;
-  std::vector<Fault> faults_;
-  fs::Ops saved_;
-  std::map<std::pair<std::string, Target>, int> calls_;
-  std::map<fs::Handle, Target> handles_;
-};
-
-Injector* Injector::current_ = nullptr;
 
 // What the old file holds, and what the save puts there: shorter, so that a
 // rewrite in place that failed to truncate shows.
@@ -206,31 +60,42 @@ class Save : public ::testing::Test {
 };
 
 enum class Outcome {
-  kReplaced,  // through the temp file
-  kInPlace,   // rewritten through a shared handle
-  kFails,     // the old bytes stay
-  kDamaged,   // the restore failed too: only the detail says so
+  kReplaced,      // through the temp file
+  kInPlace,       // rewritten through a shared handle
+  kFails,         // the old bytes stay
+  kJournalStays,  // the restore failed too: the journal is left to roll back
 };
 
-TEST_F(Save, EachStepFailingLeavesTheTableWholeAndNoTempFile) {
+TEST_F(Save, EachStepFailingLeavesTheTableWholeAndNoTempFileOrJournal) {
   using fs::Status;
-  const Fault rename_refused = {"replace", Target::kTemp, 1, How::kKeepsFailing,
-                                Status::kAccessDenied};
+  const InjectedFault rename_refused = {"replace", Target::kTemp, 1, How::kKeepsFailing,
+                                        Status::kAccessDenied};
   const struct {
     const char* what;
-    std::vector<Fault> faults;
+    std::vector<InjectedFault> faults;
     Outcome outcome;
-    const char* detail;  // the start of the failure's detail
+    const char* detail;                // the failure's detail
+    const char* left = "TABLE08.dat";  // what the folder holds after
   } cases[] = {
       {"nothing fails", {}, Outcome::kReplaced, nullptr},
       {"the table cannot be checked",
        {{"stat", Target::kTable, 1, How::kFails}},
        Outcome::kFails,
        "cannot save TABLE08.dat: check table file: error (9999)"},
-      {"no right to create files in the folder",
+      {"the temp file cannot be created",
        {{"open", Target::kTemp, 1, How::kFails, Status::kAccessDenied}},
        Outcome::kInPlace,
        nullptr},
+      {"no right to create files in the folder, so no journal either",
+       {{"open", Target::kTemp, 1, How::kFails, Status::kAccessDenied},
+        {"open", Target::kJournal, 1, How::kFails, Status::kAccessDenied}},
+       Outcome::kFails,
+       "cannot save TABLE08.dat: create temp file: access denied (9999); create journal: access "
+       "denied (9999)"},
+      {"another program creates the temp file first and holds it",
+       {{"open", Target::kTemp, 1, How::kFails, Status::kSharingViolation}},
+       Outcome::kFails,
+       "cannot save TABLE08.dat: create temp file: in use by another program (9999)"},
       {"the temp file is written part-way",
        {{"write", Target::kTemp, 1, How::kFails}},
        Outcome::kInPlace,
@@ -246,6 +111,14 @@ TEST_F(Save, EachStepFailingLeavesTheTableWholeAndNoTempFile) {
       {"the attributes will not carry over",
        {{"set_attributes", Target::kTemp, 1, How::kFails}},
        Outcome::kInPlace,
+       nullptr},
+      {"the owner cannot be given to the temp file",
+       {{"carry_identity", Target::kTemp, 1, How::kFails, Status::kAccessDenied}},
+       Outcome::kInPlace,
+       nullptr},
+      {"the table cannot be located",
+       {{"locate", Target::kTable, 1, How::kFails}},
+       Outcome::kReplaced,
        nullptr},
       {"a scanner holds the table for a moment",
        {{"replace", Target::kTemp, 1, How::kFails, Status::kSharingViolation},
@@ -266,6 +139,28 @@ TEST_F(Save, EachStepFailingLeavesTheTableWholeAndNoTempFile) {
        Outcome::kFails,
        "cannot save TABLE08.dat: replace table file: access denied (9999); open table file for "
        "writing: in use by another program (9999)"},
+      {"in place: the journal is written part-way",
+       {rename_refused, {"write", Target::kJournal, 1, How::kFails}},
+       Outcome::kFails,
+       "cannot save TABLE08.dat: replace table file: access denied (9999); write journal: error "
+       "(9999)"},
+      {"in place: the journal will not flush",
+       {rename_refused, {"flush", Target::kJournal, 1, How::kFails}},
+       Outcome::kFails,
+       nullptr},
+      {"in place: the journal cannot be removed, only emptied",
+       {rename_refused, {"remove", Target::kJournal, 1, How::kFails}},
+       Outcome::kInPlace,
+       nullptr,
+       "TABLE08.dat ~TABLE08.dat.sbrep-journal"},
+      {"in place: the journal can neither be removed nor emptied",
+       {rename_refused,
+        {"remove", Target::kJournal, 1, How::kKeepsFailing},
+        {"open", Target::kJournal, 2, How::kKeepsFailing}},
+       Outcome::kFails,
+       "cannot save TABLE08.dat: replace table file: access denied (9999); remove journal: error "
+       "(9999); remove journal: error (9999)",
+       "TABLE08.dat ~TABLE08.dat.sbrep-journal"},
       {"in place: the old bytes cannot be read",
        {rename_refused, {"read", Target::kTable, 1, How::kFails}},
        Outcome::kFails,
@@ -292,8 +187,11 @@ TEST_F(Save, EachStepFailingLeavesTheTableWholeAndNoTempFile) {
        nullptr},
       {"in place: the restore fails too",
        {rename_refused, {"write", Target::kTable, 1, How::kKeepsFailing}},
-       Outcome::kDamaged,
-       nullptr},
+       Outcome::kJournalStays,
+       "cannot save TABLE08.dat: replace table file: access denied (9999); write table file: "
+       "error (9999); restore table file: error (9999), the next call rolls it back from the "
+       "journal",
+       "TABLE08.dat ~TABLE08.dat.sbrep-journal"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -306,7 +204,8 @@ TEST_F(Save, EachStepFailingLeavesTheTableWholeAndNoTempFile) {
       table_opens = injector.Calls("open", Target::kTable);
       EXPECT_LE(injector.slept_ms, 1000u);
     }
-    EXPECT_EQ(Listing(), "TABLE08.dat");
+    EXPECT_EQ(Listing(), c.left);
+    const std::string journal = folder_.Join("~TABLE08.dat.sbrep-journal");
     switch (c.outcome) {
       case Outcome::kReplaced:
       case Outcome::kInPlace:
@@ -321,11 +220,18 @@ TEST_F(Save, EachStepFailingLeavesTheTableWholeAndNoTempFile) {
         }
         EXPECT_EQ(Bytes(), old_bytes_);
         break;
-      case Outcome::kDamaged:
+      case Outcome::kJournalStays:
         ASSERT_NE(detail, std::nullopt);
-        EXPECT_NE(detail->find("the file may be damaged"), std::string::npos) << *detail;
+        EXPECT_EQ(*detail, c.detail);
+        EXPECT_EQ(DecodeJournal(ReadBytes(journal), "TABLE08.dat"), old_bytes_);
         break;
     }
+    // A journal left beside new or old bytes must never roll anything back.
+    if (c.outcome != Outcome::kJournalStays && test::Exists(journal)) {
+      EXPECT_EQ(DecodeJournal(ReadBytes(journal), "TABLE08.dat"),
+                c.outcome == Outcome::kFails ? std::optional(old_bytes_) : std::nullopt);
+    }
+    test::RemoveFile(journal);
   }
 }
 
@@ -368,6 +274,84 @@ TEST_F(Save, CarriesTheAttributesOver) {
   ASSERT_TRUE(fs::PlatformFileSystem().stat(path_, &after).ok());
   EXPECT_EQ(after.native, before.native);
   EXPECT_EQ(Bytes(), kNewBytes);
+}
+
+TEST_F(Save, ATableTheReaderWouldRefuseIsNotWritten) {
+  {
+    // One line that, with its line break, is a byte over the limit.
+    const TableLines too_large({std::string(kMaxTableBytes - 1, 'x')});
+    Injector injector({});
+    try {
+      SaveTableLines(too_large, path_);
+      ADD_FAILURE() << "saved";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.message(), Message::kProcessingFailed);
+      EXPECT_EQ(error.detail(),
+                "cannot save TABLE08.dat: 67108865 bytes, more than the 64 MB a "
+                "table may hold");
+    }
+    EXPECT_EQ(injector.Calls("open", Target::kTemp) + injector.Calls("open", Target::kTable), 0);
+  }
+  EXPECT_EQ(Bytes(), old_bytes_);
+  // What the limit allows is written, and reads back.
+  SaveTableLines(TableLines({std::string(kMaxTableBytes - 2, 'x')}), path_);
+  EXPECT_EQ(LoadTableLines(path_).size(), 1u);
+}
+
+TEST_F(Save, AHeldTempFileFailsTheSaveInsteadOfSendingItInPlace) {
+  const std::string temp = folder_.Join("~TABLE08.dat.sbrep-tmp");
+  WriteBytes(temp, "another program's");
+  std::optional<std::string> detail;
+  {
+    Injector injector(
+        {{"remove", Target::kTemp, 1, How::kKeepsFailing, fs::Status::kSharingViolation}});
+    detail = SaveNow();
+    EXPECT_EQ(injector.Calls("open", Target::kTable), 0);
+    EXPECT_LE(injector.slept_ms, 1000u);
+  }
+  EXPECT_EQ(detail,
+            "cannot save TABLE08.dat: remove temp file: in use by another program (9999) "
+            "(another program holds it)");
+  EXPECT_EQ(Bytes(), old_bytes_);
+  EXPECT_EQ(ReadBytes(temp), "another program's");
+}
+
+TEST_F(Save, KeepsTheOwnerAndAccessRights) {
+  const std::string fresh = folder_.Join("fresh.dat");
+  WriteBytes(fresh, "");
+  if (!test::GiveDistinctIdentity(path_)) GTEST_SKIP() << "files cannot be given away here";
+  const std::string before = test::Identity(path_);
+  ASSERT_NE(before, test::Identity(fresh)) << "nothing here tells a new file apart";
+  test::RemoveFile(fresh);
+  EXPECT_EQ(SaveNow(), std::nullopt);
+  EXPECT_EQ(test::Identity(path_), before);
+  EXPECT_EQ(Bytes(), kNewBytes);
+}
+
+TEST_F(Save, SavesThroughASymlinkIntoItsTarget) {
+  test::ScratchFolder elsewhere;
+  const std::string target = elsewhere.Join("TABLE08.dat");
+  WriteBytes(target, old_bytes_);
+  test::RemoveFile(path_);
+  if (!test::MakeSymlink(target, path_)) GTEST_SKIP() << "no symbolic links here";
+  EXPECT_EQ(SaveNow(), std::nullopt);
+  EXPECT_TRUE(test::IsSymlink(path_));
+  EXPECT_EQ(ReadBytes(target), kNewBytes);
+  EXPECT_EQ(Listing(), "TABLE08.dat");
+  EXPECT_EQ(test::ListFolder(elsewhere.path()), "TABLE08.dat");
+}
+
+TEST_F(Save, KeepsHardLinksByWritingInPlace) {
+  const std::string other = folder_.Join("TABLE08-copy.dat");
+  if (!test::MakeHardLink(path_, other)) GTEST_SKIP() << "no hard links here";
+  {
+    Injector injector({});
+    EXPECT_EQ(SaveNow(), std::nullopt);
+    EXPECT_EQ(injector.Calls("open", Target::kTemp), 0) << "a rename would break the link";
+  }
+  EXPECT_EQ(Bytes(), kNewBytes);
+  EXPECT_EQ(ReadBytes(other), kNewBytes);
+  EXPECT_EQ(Listing(), "TABLE08-copy.dat TABLE08.dat");
 }
 
 // The transfer's protected region turns a failed save into the catch-all
@@ -415,6 +399,22 @@ TEST_F(HeldOpen, WithoutSharingTheSaveFailsAndTheBytesStay) {
   EXPECT_NE(detail, std::nullopt);
   EXPECT_EQ(Bytes(), old_bytes_);
   EXPECT_EQ(Listing(), "TABLE08.dat");
+}
+
+TEST_F(HeldOpen, AHeldTempFileNeverSendsTheSaveInPlace) {
+  const std::string temp = folder_.Join("~TABLE08.dat.sbrep-tmp");
+  WriteBytes(temp, "another program's");
+  std::optional<std::string> detail;
+  {
+    test::HoldOpen hold(temp, test::Sharing::kNone);
+    ASSERT_TRUE(hold.ok());
+    Injector injector({});
+    detail = SaveNow();
+    EXPECT_EQ(injector.Calls("open", Target::kTable), 0);
+  }
+  ASSERT_NE(detail, std::nullopt);
+  EXPECT_NE(detail->find("(another program holds it)"), std::string::npos) << *detail;
+  EXPECT_EQ(Bytes(), old_bytes_);
 }
 
 TEST_F(HeldOpen, WithReadAndWriteSharingTheTableIsRewrittenInPlace) {

@@ -53,6 +53,7 @@ Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
   });
   RunStage([&] { p.values = kind.read(kind, p.paths.xml_path, progress); });
   RunFileStage([&] {
+    p.lock = LockTable(p.paths.table_path);
     p.old_lines = LoadTableLines(p.paths.table_path);
     p.new_lines = kind.build(kind, p.old_lines, p.values);
   });

@@ -12,18 +12,25 @@
 #include "core/progress.h"
 #include "install/filing_client.h"
 #include "table_file/table_lines.h"
+#include "table_file/table_lock.h"
 #include "transfer/table_kinds.h"
 #include "transfer/values.h"
 
 namespace sbrep {
 
-// Everything a transfer does except the save.
-struct Preparation {
+// What a transfer makes ready for the save.
+struct PreparedTable {
   const KindEntry* kind = nullptr;
   OpeningPaths paths;
   TableLines old_lines;
   TableLines new_lines;
   Values values;  // RowValues for kinds 1 and 2, VatTotals for kind 3
+};
+
+// Everything a transfer does except the save: what it made ready, and the
+// table's lock, taken before the table is read and held until this dies.
+struct Preparation : PreparedTable {
+  TableLock lock;
 };
 
 // Throws an Error with the message and fault of the first failure.

@@ -66,6 +66,11 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(U8(path), ignored);
 }
 
+void RemoveFile(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove(U8(path), ignored);
+}
+
 void MakeFolder(const std::string& path) { std::filesystem::create_directories(U8(path)); }
 
 void MakeReadOnly(const std::string& path, bool read_only) {

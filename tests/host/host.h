@@ -28,6 +28,8 @@ std::string ReadBytes(const std::string& path);
 // Creates folders as needed.
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
+// Removes a file if there is one.
+void RemoveFile(const std::string& path);
 // A named pipe at the path; false where the platform has none.
 bool MakePipe(const std::string& path);
 void MakeFolder(const std::string& path);
@@ -64,6 +66,15 @@ class RegistryValue {
  private:
   std::string state_;
 };
+
+// Registers `folder` as the install folder and leaves it registered, for
+// programs of the fault runs that share one install (natively through the
+// file SBREP_REGISTRY_FILE names, or `folder`.reg beside the folder).
+void RegisterFilingClient(const std::string& folder);
+
+// Ends the process at once, as a crash or the task manager would: no
+// destructor runs and no buffer is flushed. Exit status 137 (or SIGKILL).
+[[noreturn]] void KillThisProcess();
 
 // A filing-client install: <root>/Dexlan/ICDAT with the given table files,
 // registered for the life of the object.

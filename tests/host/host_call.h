@@ -21,13 +21,19 @@ struct CallResult {
   }
 };
 
-// Calls with `path` as the bytes a host passes, and a 64-byte buffer
+using SetSBRepDataFn = int32_t(SBREP_CALL*)(const char*, int32_t, char*);
+
+// Calls `entry` with `path` as the bytes a host passes, and a 64-byte buffer
 // pre-filled with 0xCC.
-inline CallResult HostCall(const std::string& path, int kind) {
+inline CallResult HostCallThrough(SetSBRepDataFn entry, const std::string& path, int kind) {
   CallResult call;
   call.buffer.assign(64, '\xCC');
-  call.result = SetSBRepData(path.c_str(), kind, call.buffer.data());
+  call.result = entry(path.c_str(), kind, call.buffer.data());
   return call;
+}
+
+inline CallResult HostCall(const std::string& path, int kind) {
+  return HostCallThrough(&SetSBRepData, path, kind);
 }
 
 }  // namespace sbrep::test

@@ -1,6 +1,9 @@
 // POSIX: the registry is a file named by SBREP_REGISTRY_FILE.
+#include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "host/host.h"
 
@@ -19,6 +22,12 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
+// A registry export whose one key holds `utf8` as the value Path.
+std::string RegistryFileFor(const std::string& utf8) {
+  return "Windows Registry Editor Version 5.00\r\n\r\n" + std::string(kKey) + "\r\n\"Path\"=\"" +
+         Escaped(utf8) + "\"\r\n";
+}
+
 }  // namespace
 
 std::string DataRoot() { return SBREP_TEST_DATA; }
@@ -33,8 +42,7 @@ RegistryValue::RegistryValue() {
 RegistryValue::~RegistryValue() { Remove(); }
 
 void RegistryValue::SetString(const std::string& utf8) {
-  WriteBytes(state_, "Windows Registry Editor Version 5.00\r\n\r\n" + std::string(kKey) +
-                         "\r\n\"Path\"=\"" + Escaped(utf8) + "\"\r\n");
+  WriteBytes(state_, RegistryFileFor(utf8));
 }
 
 void RegistryValue::SetExpandString(const std::string& utf8) {
@@ -55,6 +63,21 @@ void RegistryValue::Remove() { WriteBytes(state_, "Windows Registry Editor Versi
 void RegistryValue::SetStringInView(const std::string& utf8, bool) { SetString(utf8); }
 
 bool RegistryValue::HasViews() { return false; }
+
+void RegisterFilingClient(const std::string& folder) {
+  const char* named = std::getenv("SBREP_REGISTRY_FILE");
+  const std::string file = named != nullptr && *named != '\0' ? named : folder + ".reg";
+  setenv("SBREP_REGISTRY_FILE", file.c_str(), 1);
+  // In one step: another process of the run may be reading it.
+  const std::string fresh = file + "." + std::to_string(::getpid());
+  WriteBytes(fresh, RegistryFileFor(folder));
+  ::rename(fresh.c_str(), file.c_str());
+}
+
+void KillThisProcess() {
+  ::raise(SIGKILL);
+  ::_exit(137);
+}
 
 bool MakePipe(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
 

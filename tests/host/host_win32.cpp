@@ -91,6 +91,13 @@ bool RegistryValue::HasViews() {
   return rc == ERROR_SUCCESS && std::wstring(data) == L"64";
 }
 
+void RegisterFilingClient(const std::string& folder) { PutString(REG_SZ, folder, 0); }
+
+void KillThisProcess() {
+  TerminateProcess(GetCurrentProcess(), 137);
+  ExitProcess(137);
+}
+
 bool MakePipe(const std::string&) { return false; }
 
 }  // namespace sbrep::test

@@ -1,0 +1,27 @@
+// The steps of a save as values: which step failed, how, and what else went
+// wrong on the way out. Shared by the save and the rewrite in place.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/filesystem.h"
+
+namespace sbrep {
+
+struct StepFailure {
+  std::string step;
+  fs::Outcome outcome;
+  std::string note;    // what else went wrong on the way out
+  bool final = false;  // no other way may be tried
+  std::string Text() const { return step + ": " + fs::Describe(outcome) + note; }
+};
+
+using Step = std::optional<StepFailure>;
+
+inline Step Failed(const char* step, const fs::Outcome& outcome) {
+  if (outcome.ok()) return std::nullopt;
+  return StepFailure{step, outcome, "", false};
+}
+
+}  // namespace sbrep

@@ -1,0 +1,46 @@
+#include "table_file/table_lock.h"
+
+#include <utility>
+
+#include "core/error.h"
+#include "table_file/in_place.h"
+#include "table_file/save.h"
+
+namespace sbrep {
+
+TableLock::~TableLock() { Release(); }
+
+TableLock::TableLock(TableLock&& other) noexcept
+    : handle_(other.handle_), held_(std::exchange(other.held_, false)) {}
+
+TableLock& TableLock::operator=(TableLock&& other) noexcept {
+  if (this != &other) {
+    Release();
+    handle_ = other.handle_;
+    held_ = std::exchange(other.held_, false);
+  }
+  return *this;
+}
+
+void TableLock::Release() noexcept {
+  if (held_) fs::FileSystem().unlock(handle_);
+  held_ = false;
+}
+
+TableLock LockTable(const std::string& table_path) {
+  const std::string path = LocateTable(table_path).path;
+  TableLock lock;
+  const fs::Outcome taken = fs::FileSystem().lock(path, kTableLockWaitMs, &lock.handle_);
+  if (taken.status == fs::Status::kSharingViolation) {
+    ThrowTableError("another transfer holds " + fs::NameOf(path) + " (waited " +
+                    std::to_string(kTableLockWaitMs / 1000) + " s)");
+  }
+  if (!taken.ok()) {
+    ThrowTableError("cannot lock " + fs::NameOf(path) + ": " + fs::Describe(taken));
+  }
+  lock.held_ = true;
+  RollBackInterruptedSave(path);
+  return lock;
+}
+
+}  // namespace sbrep

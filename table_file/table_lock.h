@@ -1,0 +1,39 @@
+// One transfer of a table at a time, across processes: the lock is held from
+// before the table is read until after it is saved.
+#pragma once
+
+#include <string>
+
+#include "platform/filesystem.h"
+
+namespace sbrep {
+
+// How long a transfer waits for another one of the same table.
+constexpr unsigned kTableLockWaitMs = 5000;
+
+// A held lock, let go when the object dies. Movable, so that it can travel
+// with what a transfer has read.
+class TableLock {
+ public:
+  TableLock() = default;
+  ~TableLock();
+  TableLock(TableLock&& other) noexcept;
+  TableLock& operator=(TableLock&& other) noexcept;
+  TableLock(const TableLock&) = delete;
+  TableLock& operator=(const TableLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  friend TableLock LockTable(const std::string& table_path);
+  void Release() noexcept;
+  fs::Handle handle_ = 0;
+  bool held_ = false;
+};
+
+// Takes the lock of the table at `table_path`, then rolls back a save that a
+// process which died holding it left half done. Throws an Error
+// (Fault::kTable) when another transfer keeps it for kTableLockWaitMs, or
+// when the rollback fails.
+TableLock LockTable(const std::string& table_path);
+
+}  // namespace sbrep

@@ -1,0 +1,31 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "host/file_identity.h"
+
+namespace sbrep::test {
+
+std::string Identity(const std::string& path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return "missing";
+  return std::to_string(info.st_uid) + ":" + std::to_string(info.st_gid);
+}
+
+bool GiveDistinctIdentity(const std::string& path) {
+  return ::geteuid() == 0 && ::chown(path.c_str(), 1000, 1000) == 0;
+}
+
+bool MakeSymlink(const std::string& target, const std::string& link) {
+  return ::symlink(target.c_str(), link.c_str()) == 0;
+}
+
+bool IsSymlink(const std::string& path) {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool MakeHardLink(const std::string& existing, const std::string& link) {
+  return ::link(existing.c_str(), link.c_str()) == 0;
+}
+
+}  // namespace sbrep::test
