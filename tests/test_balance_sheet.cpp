@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "transfer_cases.h"
+#include "xml/text_value.h"
 
 namespace sbrep::test {
 namespace {
@@ -93,6 +94,22 @@ TEST_F(BalanceSheet, ValueWithALineBreakFailsInsteadOfSplittingItsLine) {
   const std::string crlf = Replaced(good, "<B>b3</B>", "<B>x&#13;y</B>");
   ExpectDetail(TableKind::kBalanceSheet, crlf, Fault::kExport,
                "item 3 (SB_ZCFZB_XM), child 3: 'x\ry' has a line break");
+}
+
+// A value is bounded so that no export can grow a table past what a later
+// call reads back; the bound counts the value's bytes after trimming, which
+// the parser hands over in many pieces.
+TEST_F(BalanceSheet, AValueOfMoreThanSixtyFourKilobytesFails) {
+  const std::string good = RowExport("SB_ZCFZB", NumberedItems(3));
+  const std::string largest(kMaxValueBytes, '7');
+  const auto lines = ExpectSuccess(
+      PutExport(Replaced(good, "<A>a2</A>", "<A>  \n" + largest + "\t </A>")), kKind, kTable);
+  EXPECT_EQ(lines[4], "L02:2," + largest + ",b2,");
+
+  const std::string xml = Replaced(good, "<A>a2</A>", "<A>" + largest + "7</A>");
+  ExpectFailure(PutExport(xml), kKind, kTable, Message::kXmlParseError);
+  ExpectDetail(TableKind::kBalanceSheet, xml, Fault::kExport,
+               "item 2 (SB_ZCFZB_XM), child 2: the value is longer than 65536 bytes");
 }
 
 TEST_F(BalanceSheet, AnyChildOfTheListIsAnItem) {

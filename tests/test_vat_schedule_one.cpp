@@ -6,6 +6,7 @@
 
 #include "transfer/transfer.h"
 #include "transfer_cases.h"
+#include "xml/text_value.h"
 
 namespace sbrep::test {
 namespace {
@@ -207,6 +208,7 @@ TEST_F(VatScheduleOne, PrepareCountsWhatTheWalkSaw) {
 // The detail of a failure names the invoice and the field.
 TEST_F(VatScheduleOne, FailuresNameWhatIsWrong) {
   const Invoice good = {"0", "17", "10", "1.7", ""};
+  const std::string huge(kMaxValueBytes + 1, '1');
   const struct {
     std::string xml;
     const char* detail;
@@ -224,6 +226,8 @@ TEST_F(VatScheduleOne, FailuresNameWhatIsWrong) {
        "invoice 3 (SB_KPJK_FPMX): InvKind 3 is outside 0 to 2"},
       {VatExport({{"0", "4", "1e308", "1", ""}, {"0", "4", "1e308", "1", ""}}),
        "invoice 2 (SB_KPJK_FPMX): Amount makes its total overflow"},
+      {VatExport({good, {"0", "17", huge.c_str(), "1", ""}}),
+       "invoice 2 (SB_KPJK_FPMX): Amount is longer than 65536 bytes"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.detail);
