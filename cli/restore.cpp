@@ -2,6 +2,7 @@
 // transfer uses, after the diff and a yes, and only into the install it
 // came from.
 #include <cctype>
+#include <optional>
 #include <string>
 
 #include "cli/backup.h"
@@ -14,6 +15,7 @@
 #include "platform/filesystem.h"
 #include "table_file/save.h"
 #include "table_file/table_lines.h"
+#include "table_file/table_lock.h"
 
 namespace sbrep::cli {
 namespace {
@@ -66,6 +68,21 @@ std::string ReadFile(const std::string& path, fs::Outcome* outcome) {
   return bytes;
 }
 
+// The table's bytes, or nothing when there is no table; the caller holds its
+// lock. Throws an Error when it cannot be read.
+std::optional<std::string> ReadTableHeld(const std::string& table) {
+  if (!fs::IsFile(table)) return std::nullopt;
+  fs::Outcome read;
+  std::string bytes = ReadFile(table, &read);
+  if (!read.ok()) ThrowTableError("cannot read " + fs::NameOf(table) + ": " + fs::Describe(read));
+  return bytes;
+}
+
+std::optional<std::string> ReadTable(const std::string& table) {
+  const TableLock lock = LockTable(table);
+  return ReadTableHeld(table);
+}
+
 }  // namespace
 
 int RunRestore(const Arguments& args, Console& console) {
@@ -114,15 +131,16 @@ int RunRestore(const Arguments& args, Console& console) {
                   path + ": " + fs::Describe(read));
   }
   const TableLines backup_lines = SplitTableLines(bytes);
-  const bool exists = fs::IsFile(table);
-  std::string current_bytes;
-  if (exists) {
-    current_bytes = ReadFile(table, &read);
-    if (!read.ok()) {
-      return Refuse(console, kExitTable, "the table file is at fault",
-                    "cannot read " + name->table + ": " + fs::Describe(read));
-    }
+  // The table as the diff shows it: read under its lock, after rolling back
+  // whatever a killed save left, as a transfer would.
+  std::optional<std::string> current;
+  try {
+    current = ReadTable(table);
+  } catch (const Error& e) {
+    return Refuse(console, kExitTable, "the table file is at fault", e.detail());
   }
+  const bool exists = current.has_value();
+  const std::string current_bytes = current.value_or(std::string());
   if (exists && current_bytes == bytes) {
     console.out << "no change: " << name->table << " already holds this backup\n" << std::flush;
     return kExitReady;
@@ -146,6 +164,19 @@ int RunRestore(const Arguments& args, Console& console) {
   {
     const HoldInterrupts hold;
     SetInterruptText("sbrep: interrupted; " + name->table + " was left as it was\n");
+    // The lock is not held while a person decides: a host's transfer would
+    // wait on it and fail. It is taken again for the save, and the table
+    // must still be what the diff showed.
+    TableLock lock;
+    try {
+      lock = LockTable(table);
+      if (ReadTableHeld(table) != current) {
+        return Refuse(console, kExitTable,
+                      "the table changed since the diff above; nothing was written");
+      }
+    } catch (const Error& e) {
+      return Refuse(console, kExitTable, "the table file is at fault", e.detail());
+    }
     try {
       // The restore replaces the table too, so what it holds now is kept.
       if (exists) previous = WriteBackup(folder, table, name->file);

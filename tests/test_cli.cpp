@@ -654,6 +654,28 @@ TEST_F(Cli, ARestoreRefusedForAReadOnlyTableLeavesEverythingAsItWas) {
   EXPECT_EQ(Icdat(), "TABLE02.dat TABLE08.dat TABLE09.dat");
 }
 
+// A restore after a save killed in place: the journal is rolled back first,
+// so the diff shows the real table, and no later transfer rolls the table
+// back over what the restore put there.
+TEST_F(Cli, ARestoreRollsBackAKilledSaveFirst) {
+  const std::string xml = PutExport("transfer/income-statement.xml", "syb.xml");
+  ASSERT_EQ(Sbrep({"transfer", "2", xml, "--backup-dir", backups_.path()}).status, 0);
+  const std::string name = OnlyBackup(backups_.path());
+  const std::string filed = Table("TABLE09.dat");
+  const std::string journal = JournalPath(client_.TablePath("TABLE09.dat"));
+  client_.PutTable("TABLE09.dat", filed.substr(0, filed.size() / 2));
+  WriteBytes(journal, EncodeJournal("TABLE09.dat", filed));
+
+  const Outcome run = Sbrep({"restore", name, "--backup-dir", backups_.path(), "--yes"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Table("TABLE09.dat"), ReadData("transfer/TABLE09.dat"));
+  EXPECT_FALSE(fs::IsFile(journal));
+  // What the table held before the restore is the rolled-back table, whole.
+  const auto entries = cli::ListBackups(backups_.path());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(ReadBytes(entries[0].path), filed);
+}
+
 TEST_F(Cli, ABackupGoesBackOnlyIntoTheInstallItCameFrom) {
   const std::string xml = PutExport("transfer/balance-sheet.xml", "zcfzb.xml");
   ASSERT_EQ(Sbrep({"transfer", "1", xml, "--backup-dir", backups_.path()}).status, 0);
