@@ -68,6 +68,24 @@ std::size_t CharLength(std::string_view bytes, std::size_t i, bool gb18030) {
   return 2;
 }
 
+// Where the whole characters of `bytes` end. A byte below 0x40 that is not a
+// digit is never part of a multi-byte character of GBK or GB18030, so the
+// walk starts after the last such byte; markup puts one every few bytes.
+std::size_t WholeCharacters(std::string_view bytes, bool gb18030) {
+  std::size_t whole = bytes.size();
+  while (whole > 0) {
+    const unsigned char c = At(bytes, whole - 1);
+    if (c < 0x30 || (c > 0x39 && c < 0x40)) break;
+    --whole;
+  }
+  while (whole < bytes.size()) {
+    const std::size_t length = CharLength(bytes, whole, gb18030);
+    if (whole + length > bytes.size()) break;
+    whole += length;
+  }
+  return whole;
+}
+
 }  // namespace
 
 std::string NormalisedEncoding(const std::string& name) {
@@ -244,12 +262,7 @@ void Transcoder::FeedCodePage(std::string_view bytes, std::string* out) {
   const std::string in = carry_ + std::string(bytes);
   const std::uint64_t base = carry_.empty() ? offset_ : carry_offset_;
   const bool gb18030 = encoding_ == Encoding::kGb18030;
-  std::size_t whole = 0;
-  while (whole < in.size()) {
-    const std::size_t length = CharLength(in, whole, gb18030);
-    if (whole + length > in.size()) break;
-    whole += length;
-  }
+  const std::size_t whole = WholeCharacters(in, gb18030);
   const std::string_view body = std::string_view(in).substr(0, whole);
   if (!converter_->Decode(body, out)) {
     // Only a failure pays for finding the character, one at a time.
