@@ -29,11 +29,9 @@ constexpr std::size_t kMaxPrologBytes = 16u << 20;
 constexpr int kParseOptions =
     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_IGNORE_ENC;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 bool AllBlank(std::string_view data) {
   for (const char c : data) {
-    if (!IsBlank(c)) return false;
+    if (!IsXmlSpace(c)) return false;
   }
   return true;
 }

@@ -1,11 +1,6 @@
 #include "xml/text_value.h"
 
 namespace sbrep {
-namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-}  // namespace
 
 void TextValue::Add(std::string_view data) {
   if (too_long_) return;
@@ -14,7 +9,7 @@ void TextValue::Add(std::string_view data) {
   while (i < n) {
     // A run of blanks: dropped at the start, held at the end.
     std::size_t end = i;
-    while (end < n && IsBlank(data[end])) ++end;
+    while (end < n && IsXmlSpace(data[end])) ++end;
     if (end > i) {
       if (!text_.empty()) {
         if (pending_.size() + (end - i) > kMaxValueBytes) {
@@ -27,7 +22,7 @@ void TextValue::Add(std::string_view data) {
       continue;
     }
     // A run of other characters, which keeps the blanks before it.
-    while (end < n && !IsBlank(data[end])) ++end;
+    while (end < n && !IsXmlSpace(data[end])) ++end;
     if (text_.size() + pending_.size() + (end - i) > kMaxValueBytes) {
       too_long_ = true;
       return;
