@@ -113,7 +113,7 @@ function(sbrep_import_libraries target)
     set(how "llvm-dlltool -m i386:x86-64, or dlltool")
     set(make_mingw_lib)
   endif()
-  file(WRITE ${def} "; The export of the ${SBREP_ARCH} sbrep.dll, for making an import library\n"
+  file(WRITE ${def} "; The exported function of the ${SBREP_ARCH} sbrep.dll, for making an import library\n"
                     "; (${how}).\nLIBRARY sbrep.dll\nEXPORTS\n    ${entry}\n")
   add_custom_command(TARGET ${target} POST_BUILD
     ${make_mingw_lib}
