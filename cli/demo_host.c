@@ -9,12 +9,12 @@
 #include <stdlib.h>
 #include <string.h>
 
-typedef int32_t(__stdcall* SetSBRepDataFn)(const char*, int32_t, char*);
+#include "sbrep.h"
 
 int main(int argc, char** argv) {
   HMODULE dll;
   SetSBRepDataFn set_sb_rep_data;
-  char message[64];
+  char message[2 * SBREP_MESSAGE_CAPACITY];
   int32_t result;
 
   if (argc != 3) {
