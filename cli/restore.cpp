@@ -157,7 +157,7 @@ int RunRestore(const Arguments& args, Console& console) {
     return Refuse(console, kExitTable, "the table file is at fault", *refusal);
   }
   if (!args.yes && !Confirmed(console, name->table)) {
-    return Refuse(console, kExitFailed, "not confirmed; nothing was written");
+    return Refuse(console, kExitFailed, "not confirmed; nothing was restored");
   }
 
   std::string previous;
