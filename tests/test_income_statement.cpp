@@ -64,11 +64,16 @@ TEST_F(IncomeStatement, ReadsOnlyTheFirstSection) {
 
 TEST_F(IncomeStatement, ExportFaultsFailWithTheXmlMessage) {
   const std::string good = RowExport("SB_SYB", NumberedItems(3));
+  // Cut short after the 17th item, with text that the parser hands over only
+  // as the file ends: the 18th child, which decides the result there.
+  const std::string full = RowExport("SB_SYB", NumberedItems(17));
+  const std::string cut = full.substr(0, full.rfind("    </SB_SYB_MXXX>")) + "  DZSBB>\n";
   const struct {
     const char* what;
     std::string xml;
   } cases[] = {
       {"18 items", RowExport("SB_SYB", NumberedItems(18))},
+      {"17 items, then text, cut short", cut},
       {"root in the wrong case", ReplacedAll(good, "DZSBB>", "Dzsbb>")},
       {"a balance sheet export", ReadData("transfer/balance-sheet.xml")},
       {"empty JG", Replaced(good, "<NSRSBH>91110105MA01ABCD2X</NSRSBH>", "")},

@@ -339,6 +339,8 @@ void ReadExport(const std::string& path, ExportHandler& handler, const ReadProgr
   if (pass.stopped()) return;
   transcoder.Finish();
   pass.Feed({}, true);
+  // The last text before the end can decide the result too.
+  if (pass.stopped()) return;
   if (!pass.finished()) ThrowMachineError("the XML parser stopped before the end of the export");
 }
 
