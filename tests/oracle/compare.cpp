@@ -1,7 +1,9 @@
 #include "oracle/compare.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <variant>
 
 #include "core/error.h"
@@ -42,23 +44,40 @@ bool OfTheDocument(const Error& error) {
          StartsWith(detail, "the DOCTYPE");
 }
 
-// Ends whatever the file-system seam serves with one byte that is not
-// well-formed, for as long as it lives. A reader that still gives the same
-// answer never read the end of the file: it stopped early.
+// Serves the export through the file-system seam with its end changed, for
+// as long as it lives: the bytes of 0x80 and above at the very end are
+// dropped, and one byte that is not well-formed ends the file. A reader that
+// still gives the same answer never read the end of the file: it stopped
+// early. The high bytes go first because the file may end inside a
+// character, and the reader checks a whole chunk's encoding before parsing
+// any of it: a byte added to a cut character would fail the chunk wherever
+// the reader stops.
 class GarbageAtTheEnd {
  public:
   GarbageAtTheEnd() : saved_(fs::FileSystem()) {
-    Inner() = saved_.read;
-    Added() = false;
+    Served() = Bytes{};
+    Served().inner = saved_.read;
     fs::FileSystem().read = [](fs::Handle handle, void* buffer, std::size_t size,
                                std::size_t* got) {
-      const fs::Outcome outcome = Inner()(handle, buffer, size, got);
-      if (outcome.ok() && *got == 0 && size > 0 && !Added()) {
-        static_cast<char*>(buffer)[0] = '<';
-        *got = 1;
-        Added() = true;
+      Bytes& served = Served();
+      if (!served.loaded) {
+        char block[1 << 16];
+        std::size_t n = 0;
+        do {
+          const fs::Outcome outcome = served.inner(handle, block, sizeof block, &n);
+          if (!outcome.ok()) return outcome;
+          served.bytes.append(block, n);
+        } while (n > 0);
+        while (!served.bytes.empty() && static_cast<unsigned char>(served.bytes.back()) >= 0x80) {
+          served.bytes.pop_back();
+        }
+        served.bytes += '<';
+        served.loaded = true;
       }
-      return outcome;
+      *got = std::min(size, served.bytes.size() - served.next);
+      std::memcpy(buffer, served.bytes.data() + served.next, *got);
+      served.next += *got;
+      return fs::Outcome{};
     };
   }
   ~GarbageAtTheEnd() { fs::FileSystem() = saved_; }
@@ -66,14 +85,15 @@ class GarbageAtTheEnd {
   GarbageAtTheEnd& operator=(const GarbageAtTheEnd&) = delete;
 
  private:
-  using Read = decltype(fs::Ops::read);
-  static Read& Inner() {
-    static Read inner = nullptr;
-    return inner;
-  }
-  static bool& Added() {
-    static bool added = false;
-    return added;
+  struct Bytes {
+    decltype(fs::Ops::read) inner = nullptr;
+    bool loaded = false;
+    std::string bytes;
+    std::size_t next = 0;
+  };
+  static Bytes& Served() {
+    static Bytes served;
+    return served;
   }
   fs::Ops saved_;
 };
