@@ -36,7 +36,7 @@ enum class Option {
   kEncoding,
 };
 
-struct OptionSpec {
+struct OptionRule {
   Option option;
   const char* name;
   const char* value;  // the value's name, or nullptr for a flag
@@ -44,7 +44,7 @@ struct OptionSpec {
   bool Arguments::*flag;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {Option::kClient, "--client", "DIR", kCheck | kTransfer | kRestore, nullptr},
     {Option::kBackupDir, "--backup-dir", "DIR", kTransfer | kRestore, nullptr},
     {Option::kDll, "--dll", "PATH", kTop | kCall, nullptr},
@@ -144,16 +144,16 @@ Encoding EncodingOf(const std::string& text) {
   Fail("--encoding takes utf-8 or auto, not '" + text + "'");
 }
 
-const OptionSpec& OptionOf(const std::string& name, Command command) {
+const OptionRule& OptionOf(const std::string& name, Command command) {
   std::vector<std::string> names;
-  const OptionSpec* elsewhere = nullptr;
-  for (const OptionSpec& spec : kOptions) {
-    const bool here = (spec.commands & Bit(command)) != 0;
-    if (name == spec.name) {
-      if (here) return spec;
-      elsewhere = &spec;
+  const OptionRule* elsewhere = nullptr;
+  for (const OptionRule& rule : kOptions) {
+    const bool here = (rule.commands & Bit(command)) != 0;
+    if (name == rule.name) {
+      if (here) return rule;
+      elsewhere = &rule;
     }
-    if (here) names.emplace_back(spec.name);
+    if (here) names.emplace_back(rule.name);
   }
   names.emplace_back("--help");
   const std::string where = command == Command::kNone ? std::string("before a command")
@@ -181,10 +181,10 @@ bool IsHelp(const std::string& arg) {
   return arg == "--help" || arg == "-h" || arg == "-?" || arg == "/?";
 }
 
-void Apply(const OptionSpec& spec, const std::string& value, Arguments* out) {
-  switch (spec.option) {
+void Apply(const OptionRule& rule, const std::string& value, Arguments* out) {
+  switch (rule.option) {
     case Option::kFlag:
-      out->*spec.flag = true;
+      out->*rule.flag = true;
       break;
     case Option::kClient:
       out->client = value;
@@ -284,18 +284,18 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
     if (!options_ended && arg.size() > 1 && arg[0] == '-' && !IsNumber(arg)) {
       const auto equals = arg.find('=');
       const std::string name = arg.substr(0, equals);
-      const OptionSpec& spec = OptionOf(name, out.command);
+      const OptionRule& rule = OptionOf(name, out.command);
       std::string value;
-      if (spec.value == nullptr) {
+      if (rule.value == nullptr) {
         if (equals != std::string::npos) Fail("option " + name + " takes no value");
       } else if (equals != std::string::npos) {
         value = arg.substr(equals + 1);
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        Fail("option " + name + " needs " + spec.value);
+        Fail("option " + name + " needs " + rule.value);
       }
-      Apply(spec, value, &out);
+      Apply(rule, value, &out);
       continue;
     }
     if (out.command == Command::kNone) {
