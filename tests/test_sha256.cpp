@@ -1,0 +1,43 @@
+#include "core/sha256.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace sbrep {
+namespace {
+
+// The standard vectors, and lengths on each side of the padding's block edge,
+// checked against sha256sum.
+TEST(Sha256, KnownDigests) {
+  const struct {
+    std::string input;
+    const char* hex;
+  } cases[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+      {std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+      {std::string(1000000, 'a'),
+       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(HexOf(Sha256Of(c.input)), c.hex) << c.input.size() << " bytes";
+  }
+}
+
+// Added in pieces, the bytes hash as they do whole.
+TEST(Sha256, PiecesHashAsTheWhole) {
+  const std::string bytes(300, 'x');
+  for (std::size_t cut = 0; cut <= bytes.size(); cut += 7) {
+    Sha256 hash;
+    hash.Add(std::string_view(bytes).substr(0, cut));
+    hash.Add(std::string_view(bytes).substr(cut));
+    EXPECT_EQ(hash.Finish(), Sha256Of(bytes)) << cut;
+  }
+}
+
+}  // namespace
+}  // namespace sbrep
