@@ -94,4 +94,10 @@ std::optional<EncodingEntry> FindEncoding(std::string_view declared) {
   return std::nullopt;
 }
 
+std::vector<EncodingEntry> KnownEncodings() {
+  std::vector<EncodingEntry> entries;
+  for (const Row& row : kRows) entries.push_back(row.entry);
+  return entries;
+}
+
 }  // namespace sbrep

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/codepage.h"
 
@@ -25,5 +26,8 @@ std::string NormalisedEncoding(std::string_view name);
 // The entry a declared name stands for, by its name or one of its aliases as
 // iconv and MSXML spell them; nothing for a name that is not in the table.
 std::optional<EncodingEntry> FindEncoding(std::string_view declared);
+
+// Every entry of the table, by its name.
+std::vector<EncodingEntry> KnownEncodings();
 
 }  // namespace sbrep
