@@ -160,9 +160,9 @@ TEST(Transcoder, RefusesBytesNotValidInTheEncoding) {
        "the export is not valid US-ASCII at byte offset 2 (0xE9)"},
       // Where the converter finds the fault, and a character cut at the end.
       {"Big5 lead before a line break", Named("Big5"), "ab\xA4\x0A",
-       "the export is not valid Big5 at byte offset 2 (0xA4)"},
+       "the export is not valid Big5 at byte offset 2 (0xA4 0x0A)"},
       {"EUC-KR after a whole character", Named("EUC-KR"), "\xC7\xD1\xC7\x20",
-       "the export is not valid EUC-KR at byte offset 2 (0xC7)"},
+       "the export is not valid EUC-KR at byte offset 2 (0xC7 0x20)"},
       {"Shift_JIS cut at the end", Named("Shift_JIS"), "ab\x8A",
        "the export is not valid Shift_JIS at byte offset 2 (0x8A)"},
   };

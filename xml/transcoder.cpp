@@ -269,7 +269,8 @@ void Transcoder::FailWithin(std::string_view bytes, std::uint64_t base) {
       ignored.clear();
       if (converter_->Decode(bytes.substr(i, n), &ignored)) length = n;
     }
-    if (length == 0) Fail(base + i, bytes.substr(i, 1));
+    // Shown with the byte after it, which a lead byte waits for.
+    if (length == 0) Fail(base + i, bytes.substr(i, 2));
     i += length;
   }
   Fail(base, bytes.substr(0, 1));

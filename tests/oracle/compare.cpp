@@ -188,8 +188,9 @@ Verdict Judge(const Outcome& stream, const Outcome& whole, const KindEntry& kind
     if (platform && OfTheDocument(*whole.error)) return {};
     return Differ(stream, whole);
   }
+  // Whatever the whole-document reader made of the export.
+  if (RefusedByDesign(*stream.error)) return {};
   if (whole.values) {
-    if (RefusedByDesign(*stream.error)) return {};
     if (bad_bytes && OfTheDocument(*stream.error)) return {};
     return Differ(stream, whole);
   }
