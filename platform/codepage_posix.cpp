@@ -145,7 +145,7 @@ CodePageConverter::CodePageConverter(CodePage page) : state_(std::make_unique<St
 CodePageConverter::~CodePageConverter() = default;
 
 bool CodePageConverter::Available(CodePage page) {
-  const iconv_t cd = iconv_open("UTF-8", IconvName(page));
+  iconv_t cd = iconv_open("UTF-8", IconvName(page));
   if (cd == Closed()) return false;
   iconv_close(cd);
   return true;
