@@ -50,8 +50,8 @@ class Transcoder {
   void FeedUtf16(std::string_view bytes, std::string* out);
   void FeedGbk(std::string_view bytes, std::string* out);
   void FeedCodePage(std::string_view bytes, std::string* out);
-  // The offset of the first character of `bytes` that is not valid, found
-  // one character at a time.
+  // Fails at the first character of `bytes` that is not valid, found one
+  // character at a time; `base` is the offset of `bytes` in the file.
   [[noreturn]] void FailWithin(std::string_view bytes, std::uint64_t base);
   [[noreturn]] void Fail(std::uint64_t offset, std::string_view bytes) const;
 
