@@ -1,9 +1,11 @@
 // The code-page seam: GBK (code page 936), the texts of the tables and the
-// messages, and the system's ANSI code page, in which a host passes its
-// paths; each to and from UTF-8 with the platform's own converter
-// (MultiByteToWideChar and WideCharToMultiByte, or iconv).
+// messages; the code pages an export may be written in; and the system's
+// ANSI code page, in which a host passes its paths; each to and from UTF-8
+// with the platform's own converter (MultiByteToWideChar and
+// WideCharToMultiByte, or iconv).
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,8 +13,41 @@
 
 namespace sbrep {
 
-// The multi-byte code pages an export may be written in, and the tables'.
-enum class CodePage { kGbk, kGb18030 };
+// The code pages an export may be written in beside UTF-8, UTF-16, ASCII
+// and ISO-8859-1 (which the reader decodes itself); GBK is the tables' too.
+// Each backend knows its own converter for each, or has none.
+enum class CodePage {
+  kGbk,
+  kGb18030,
+  kBig5,
+  kBig5Hkscs,
+  kShiftJis,
+  kEucJp,
+  kEucKr,
+  kIso8859_2,
+  kIso8859_3,
+  kIso8859_4,
+  kIso8859_5,
+  kIso8859_6,
+  kIso8859_7,
+  kIso8859_8,
+  kIso8859_9,
+  kIso8859_10,
+  kIso8859_11,
+  kIso8859_13,
+  kIso8859_14,
+  kIso8859_15,
+  kIso8859_16,
+  kWindows1250,
+  kWindows1251,
+  kWindows1252,
+  kWindows1253,
+  kWindows1254,
+  kWindows1255,
+  kWindows1256,
+  kWindows1257,
+  kWindows1258,
+};
 
 // Converts between UTF-8 and one code page for as long as it lives, so that a
 // pass over an export opens its converter once. Strict both ways: no
@@ -24,9 +59,18 @@ class CodePageConverter {
   CodePageConverter(const CodePageConverter&) = delete;
   CodePageConverter& operator=(const CodePageConverter&) = delete;
 
+  // Whether this system has a converter for the code page. Without one,
+  // every conversion fails.
+  static bool Available(CodePage page);
+
   // Appends the UTF-8 of `bytes`, whole characters of the code page, to
   // `out`. False, with `out` as it was, when they are not valid there.
   bool Decode(std::string_view bytes, std::string* out);
+  // Appends the UTF-8 of the whole characters at the front of `bytes` to
+  // `out`, and returns how many bytes they take: all of them, or all but the
+  // last one to three where the bytes end inside a character. Nothing, with
+  // `out` as it was, when a sequence is not valid.
+  std::optional<std::size_t> DecodeWhole(std::string_view bytes, std::string* out);
   // Appends the code page's bytes for `utf8` to `out`. False, with `out` as
   // it was, when a character has no form there.
   bool Encode(std::string_view utf8, std::string* out);

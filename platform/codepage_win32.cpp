@@ -13,13 +13,15 @@ namespace {
 // do not convert.
 bool Decode(std::string_view bytes, UINT code_page, DWORD flags, std::wstring* wide) {
   if (bytes.empty()) return true;
+  // No code page makes more UTF-16 units than it has bytes, so one call
+  // does it.
   const int length = static_cast<int>(bytes.size());
-  const int n = MultiByteToWideChar(code_page, flags, bytes.data(), length, nullptr, 0);
-  if (n <= 0) return false;
   const std::size_t start = wide->size();
-  wide->resize(start + static_cast<std::size_t>(n));
-  MultiByteToWideChar(code_page, flags, bytes.data(), length, wide->data() + start, n);
-  return true;
+  wide->resize(start + bytes.size());
+  const int n =
+      MultiByteToWideChar(code_page, flags, bytes.data(), length, wide->data() + start, length);
+  wide->resize(n > 0 ? start + static_cast<std::size_t>(n) : start);
+  return n > 0;
 }
 
 // Appends the bytes of a UTF-16 text in `code_page` to `bytes`; false when a
@@ -69,11 +71,47 @@ bool WithinGbk(std::string_view bytes) {
   return true;
 }
 
+// The code pages that read each, best first; 0 where there is none.
+// EUC-JP and EUC-KR have a second that reads them too where the first is
+// missing (Wine lacks 51932 and 51949); Big5-HKSCS has none on Windows.
+struct Candidates {
+  CodePage page;
+  UINT code_pages[2];
+};
+constexpr Candidates kCandidates[] = {
+    {CodePage::kGbk, {936, 0}},          {CodePage::kGb18030, {54936, 936}},
+    {CodePage::kBig5, {950, 0}},         {CodePage::kBig5Hkscs, {0, 0}},
+    {CodePage::kShiftJis, {932, 0}},     {CodePage::kEucJp, {51932, 20932}},
+    {CodePage::kEucKr, {51949, 949}},    {CodePage::kIso8859_2, {28592, 0}},
+    {CodePage::kIso8859_3, {28593, 0}},  {CodePage::kIso8859_4, {28594, 0}},
+    {CodePage::kIso8859_5, {28595, 0}},  {CodePage::kIso8859_6, {28596, 0}},
+    {CodePage::kIso8859_7, {28597, 0}},  {CodePage::kIso8859_8, {28598, 0}},
+    {CodePage::kIso8859_9, {28599, 0}},  {CodePage::kIso8859_10, {28600, 0}},
+    {CodePage::kIso8859_11, {28601, 0}}, {CodePage::kIso8859_13, {28603, 0}},
+    {CodePage::kIso8859_14, {28604, 0}}, {CodePage::kIso8859_15, {28605, 0}},
+    {CodePage::kIso8859_16, {28606, 0}}, {CodePage::kWindows1250, {1250, 0}},
+    {CodePage::kWindows1251, {1251, 0}}, {CodePage::kWindows1252, {1252, 0}},
+    {CodePage::kWindows1253, {1253, 0}}, {CodePage::kWindows1254, {1254, 0}},
+    {CodePage::kWindows1255, {1255, 0}}, {CodePage::kWindows1256, {1256, 0}},
+    {CodePage::kWindows1257, {1257, 0}}, {CodePage::kWindows1258, {1258, 0}},
+};
+
+// The code page this system reads `page` with; 0 when it has none.
+UINT SystemCodePage(CodePage page) {
+  for (const Candidates& candidates : kCandidates) {
+    if (candidates.page != page) continue;
+    for (const UINT code_page : candidates.code_pages) {
+      if (code_page != 0 && IsValidCodePage(code_page)) return code_page;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 struct CodePageConverter::State {
   explicit State(CodePage page)
-      : code_page(page == CodePage::kGbk || !IsValidCodePage(54936) ? 936 : 54936),
+      : code_page(SystemCodePage(page)),
         gb18030_as_gbk(page == CodePage::kGb18030 && code_page == 936) {}
 
   UINT code_page;
@@ -88,7 +126,10 @@ CodePageConverter::CodePageConverter(CodePage page) : state_(std::make_unique<St
 
 CodePageConverter::~CodePageConverter() = default;
 
+bool CodePageConverter::Available(CodePage page) { return SystemCodePage(page) != 0; }
+
 bool CodePageConverter::Decode(std::string_view bytes, std::string* out) {
+  if (state_->code_page == 0) return false;
   if (state_->gb18030_as_gbk && !WithinGbk(bytes)) return false;
   std::wstring& wide = state_->wide;
   wide.clear();
@@ -97,7 +138,19 @@ bool CodePageConverter::Decode(std::string_view bytes, std::string* out) {
   return true;
 }
 
+std::optional<std::size_t> CodePageConverter::DecodeWhole(std::string_view bytes,
+                                                          std::string* out) {
+  // The converter does not say where it stopped: bytes cut at the end fail
+  // the whole call, and the call without them does not.
+  for (std::size_t cut = 0; cut <= 3 && cut <= bytes.size(); ++cut) {
+    const std::string_view front = bytes.substr(0, bytes.size() - cut);
+    if (front.empty() || Decode(front, out)) return front.size();
+  }
+  return std::nullopt;
+}
+
 bool CodePageConverter::Encode(std::string_view utf8, std::string* out) {
+  if (state_->code_page == 0) return false;
   std::wstring& wide = state_->wide;
   wide.clear();
   if (!sbrep::Decode(utf8, CP_UTF8, MB_ERR_INVALID_CHARS, &wide)) return false;

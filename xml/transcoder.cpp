@@ -9,32 +9,6 @@
 namespace sbrep {
 namespace {
 
-bool OneOf(const std::string& name, std::initializer_list<std::string_view> names) {
-  for (const std::string_view known : names) {
-    if (name == known) return true;
-  }
-  return false;
-}
-
-std::string_view EncodingName(Encoding encoding) {
-  switch (encoding) {
-    case Encoding::kUtf8:
-      return "UTF-8";
-    case Encoding::kUtf16Le:
-    case Encoding::kUtf16Be:
-      return "UTF-16";
-    case Encoding::kAscii:
-      return "ASCII";
-    case Encoding::kLatin1:
-      return "ISO-8859-1";
-    case Encoding::kGbk:
-      return "GBK";
-    case Encoding::kGb18030:
-      return "GB18030";
-  }
-  return "";
-}
-
 unsigned char At(std::string_view bytes, std::size_t i) {
   return static_cast<unsigned char>(bytes[i]);
 }
@@ -86,52 +60,41 @@ std::size_t WholeCharacters(std::string_view bytes, bool gb18030) {
   return whole;
 }
 
+// The mark at the start of the file, for a detail.
+std::string MarkName(const Prolog& prolog) {
+  if (!prolog.utf16) return "UTF-8";
+  return prolog.big_endian ? "UTF-16BE" : "UTF-16LE";
+}
+
 }  // namespace
 
-std::string NormalisedEncoding(const std::string& name) {
-  std::string out;
-  for (const char c : name) {
-    if (c == '-' || c == '_' || c == ' ') continue;
-    out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
-  }
-  return out;
-}
-
 Encoding ChooseEncoding(const Prolog& prolog) {
-  const std::string name = NormalisedEncoding(prolog.encoding);
-  bool known = false;
-  Encoding encoding = Encoding::kUtf8;
-  if (prolog.utf16) {
-    known = name.empty() ||
-            OneOf(name, {"UTF16", "UTF16LE", "UTF16BE", "UCS2", "ISO10646UCS2", "UNICODE"});
-    encoding = prolog.big_endian ? Encoding::kUtf16Be : Encoding::kUtf16Le;
-  } else if (name.empty() || name == "UTF8") {
-    known = true;
-  } else if (OneOf(name, {"GBK", "CP936", "XGBK", "GB2312", "EUCCN"})) {
-    known = true;
-    encoding = Encoding::kGbk;
-  } else if (name == "GB18030") {
-    known = true;
-    encoding = Encoding::kGb18030;
-  } else if (OneOf(name, {"USASCII", "ASCII"})) {
-    known = true;
-    encoding = Encoding::kAscii;
-  } else if (OneOf(name, {"ISO88591", "LATIN1"})) {
-    known = true;
-    encoding = Encoding::kLatin1;
+  const std::string& declared = prolog.encoding;
+  const Form family = prolog.utf16 ? Form::kUtf16 : Form::kUtf8;
+  if (declared.empty())
+    return {*FindEncoding(prolog.utf16 ? "UTF-16" : "UTF-8"), prolog.big_endian};
+  const std::optional<EncodingEntry> entry = FindEncoding(declared);
+  // The mark decides what the bytes are; a declaration that says otherwise
+  // is the export's fault, never a reason to read them another way.
+  if (prolog.mark > 0 && (!entry || entry->form != family)) {
+    ThrowExportError("the export starts with a " + MarkName(prolog) +
+                     " byte order mark but declares the encoding '" + declared + "'");
   }
-  if (!known) {
-    ThrowExportError("the export declares the encoding '" + prolog.encoding +
+  if (!entry || (entry->form == Form::kUtf16) != prolog.utf16) {
+    ThrowExportError("the export declares the encoding '" + declared +
                      "', which this does not read");
   }
-  return encoding;
+  if (entry->form == Form::kCodePage && !CodePageConverter::Available(entry->code_page)) {
+    ThrowExportError("the export declares the encoding '" + declared +
+                     "', which this system cannot convert");
+  }
+  return {*entry, prolog.big_endian};
 }
 
-Transcoder::Transcoder(Encoding encoding, std::size_t mark)
+Transcoder::Transcoder(const Encoding& encoding, std::size_t mark)
     : encoding_(encoding), mark_left_(mark) {
-  if (encoding == Encoding::kGbk || encoding == Encoding::kGb18030) {
-    converter_ = std::make_unique<CodePageConverter>(
-        encoding == Encoding::kGbk ? CodePage::kGbk : CodePage::kGb18030);
+  if (encoding.entry.form == Form::kCodePage) {
+    converter_ = std::make_unique<CodePageConverter>(encoding.entry.code_page);
   }
 }
 
@@ -145,30 +108,33 @@ std::string_view Transcoder::Feed(std::string_view bytes, std::string* scratch) 
     bytes.remove_prefix(skip);
   }
   std::string_view utf8 = bytes;
-  switch (encoding_) {
-    case Encoding::kUtf8:
+  switch (encoding_.entry.form) {
+    case Form::kUtf8:
       FeedUtf8(bytes);
       break;
-    case Encoding::kAscii:
+    case Form::kAscii:
       for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (At(bytes, i) >= 0x80) Fail(offset_ + i, bytes.substr(i, 1));
       }
       break;
-    case Encoding::kLatin1:
+    case Form::kLatin1:
       scratch->clear();
       for (const char c : bytes) PutUtf8(static_cast<unsigned char>(c), scratch);
       utf8 = *scratch;
       break;
-    case Encoding::kUtf16Le:
-    case Encoding::kUtf16Be:
+    case Form::kUtf16:
       scratch->clear();
       FeedUtf16(bytes, scratch);
       utf8 = *scratch;
       break;
-    case Encoding::kGbk:
-    case Encoding::kGb18030:
+    case Form::kCodePage:
       scratch->clear();
-      FeedCodePage(bytes, scratch);
+      if (encoding_.entry.code_page == CodePage::kGbk ||
+          encoding_.entry.code_page == CodePage::kGb18030) {
+        FeedGbk(bytes, scratch);
+      } else {
+        FeedCodePage(bytes, scratch);
+      }
       utf8 = *scratch;
       break;
   }
@@ -230,7 +196,7 @@ void Transcoder::FeedUtf8(std::string_view bytes) {
 void Transcoder::FeedUtf16(std::string_view bytes, std::string* out) {
   const std::string in = carry_ + std::string(bytes);
   const std::uint64_t base = carry_.empty() ? offset_ : carry_offset_;
-  const bool big = encoding_ == Encoding::kUtf16Be;
+  const bool big = encoding_.big_endian;
   const auto unit = [&](std::size_t i) -> std::uint32_t {
     const std::uint32_t a = At(in, i);
     const std::uint32_t b = At(in, i + 1);
@@ -258,10 +224,12 @@ void Transcoder::FeedUtf16(std::string_view bytes, std::string* out) {
   carry_ = in.substr(i);
 }
 
-void Transcoder::FeedCodePage(std::string_view bytes, std::string* out) {
+// The family of GBK is the common case, and its lead and trail bytes tell
+// where its characters end without asking the converter.
+void Transcoder::FeedGbk(std::string_view bytes, std::string* out) {
   const std::string in = carry_ + std::string(bytes);
   const std::uint64_t base = carry_.empty() ? offset_ : carry_offset_;
-  const bool gb18030 = encoding_ == Encoding::kGb18030;
+  const bool gb18030 = encoding_.entry.code_page == CodePage::kGb18030;
   const std::size_t whole = WholeCharacters(in, gb18030);
   const std::string_view body = std::string_view(in).substr(0, whole);
   if (!converter_->Decode(body, out)) {
@@ -280,6 +248,34 @@ void Transcoder::FeedCodePage(std::string_view bytes, std::string* out) {
   carry_ = in.substr(whole);
 }
 
+// Any other code page: the converter says where the whole characters end,
+// and a character cut at the end waits for the next bytes.
+void Transcoder::FeedCodePage(std::string_view bytes, std::string* out) {
+  const std::string in = carry_ + std::string(bytes);
+  const std::uint64_t base = carry_.empty() ? offset_ : carry_offset_;
+  const std::optional<std::size_t> whole = converter_->DecodeWhole(in, out);
+  if (!whole) FailWithin(in, base);
+  carry_offset_ = base + *whole;
+  carry_ = in.substr(*whole);
+}
+
+void Transcoder::FailWithin(std::string_view bytes, std::uint64_t base) {
+  // A character is the shortest run of bytes that converts on its own.
+  std::string ignored;
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    std::size_t length = 0;
+    for (std::size_t n = 1; n <= 4 && i + n <= bytes.size() && length == 0; ++n) {
+      ignored.clear();
+      if (converter_->Decode(bytes.substr(i, n), &ignored)) length = n;
+    }
+    // Shown with the byte after it, which a lead byte waits for.
+    if (length == 0) Fail(base + i, bytes.substr(i, 2));
+    i += length;
+  }
+  Fail(base, bytes.substr(0, 1));
+}
+
 void Transcoder::Fail(std::uint64_t offset, std::string_view bytes) const {
   std::string shown;
   for (std::size_t i = 0; i < bytes.size() && i < 4; ++i) {
@@ -287,7 +283,7 @@ void Transcoder::Fail(std::uint64_t offset, std::string_view bytes) const {
     std::snprintf(hex, sizeof hex, " 0x%02X", At(bytes, i));
     shown += hex;
   }
-  std::string detail = "the export is not valid " + std::string(EncodingName(encoding_)) +
+  std::string detail = "the export is not valid " + std::string(encoding_.entry.name) +
                        " at byte offset " + std::to_string(offset);
   if (shown.empty()) {
     detail += ": the file ends inside a character";

@@ -8,27 +8,31 @@
 #include <string>
 #include <string_view>
 
+#include "xml/encodings.h"
 #include "xml/prolog.h"
 
 namespace sbrep {
 
 class CodePageConverter;
 
-// The encodings an export may be written in.
-enum class Encoding { kUtf8, kUtf16Le, kUtf16Be, kAscii, kLatin1, kGbk, kGb18030 };
+// What the transcoder reads: an encoding of the table, and the byte order
+// with UTF-16.
+struct Encoding {
+  EncodingEntry entry;
+  bool big_endian = false;
+};
 
-// An encoding's name without case, '-', '_' or spaces: "gb_2312" is GB2312.
-std::string NormalisedEncoding(const std::string& name);
-
-// The encoding of an export from what its prolog shows. GB2312 and the other
-// names of GBK read as GBK, its superset. Throws an Error (Fault::kExport)
-// for any other encoding.
+// The encoding of an export from what its prolog shows: its byte order mark
+// or its first bytes decide what the bytes are, and the declaration must
+// name an encoding of that kind. Throws an Error (Fault::kExport) for a
+// name that is not in the table, for one that contradicts the mark or the
+// bytes, and for a code page this system has no converter for.
 Encoding ChooseEncoding(const Prolog& prolog);
 
 class Transcoder {
  public:
   // `mark` is the length of the byte order mark at the start of the file.
-  Transcoder(Encoding encoding, std::size_t mark);
+  Transcoder(const Encoding& encoding, std::size_t mark);
   ~Transcoder();
   Transcoder(const Transcoder&) = delete;
   Transcoder& operator=(const Transcoder&) = delete;
@@ -44,7 +48,11 @@ class Transcoder {
  private:
   void FeedUtf8(std::string_view bytes);
   void FeedUtf16(std::string_view bytes, std::string* out);
+  void FeedGbk(std::string_view bytes, std::string* out);
   void FeedCodePage(std::string_view bytes, std::string* out);
+  // Fails at the first character of `bytes` that is not valid, found one
+  // character at a time; `base` is the offset of `bytes` in the file.
+  [[noreturn]] void FailWithin(std::string_view bytes, std::uint64_t base);
   [[noreturn]] void Fail(std::uint64_t offset, std::string_view bytes) const;
 
   Encoding encoding_;

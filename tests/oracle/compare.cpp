@@ -44,6 +44,19 @@ bool OfTheDocument(const Error& error) {
          StartsWith(detail, "the DOCTYPE");
 }
 
+// A refusal by design where the whole-document reader read the export: a
+// declaration that contradicts the byte order mark, which it decoded by the
+// declaration, and a code page this system has no converter for.
+bool RefusedByDesign(const Error& error) {
+  const std::string& detail = error.detail();
+  const std::string unconvertible = "which this system cannot convert";
+  return (StartsWith(detail, "the export starts with a ") &&
+          detail.find("byte order mark but declares") != std::string::npos) ||
+         (detail.size() > unconvertible.size() &&
+          detail.compare(detail.size() - unconvertible.size(), unconvertible.size(),
+                         unconvertible) == 0);
+}
+
 // Serves the export through the file-system seam with its end changed, for
 // as long as it lives: the bytes of 0x80 and above at the very end are
 // dropped, and one byte that is not well-formed ends the file. A reader that
@@ -175,6 +188,8 @@ Verdict Judge(const Outcome& stream, const Outcome& whole, const KindEntry& kind
     if (platform && OfTheDocument(*whole.error)) return {};
     return Differ(stream, whole);
   }
+  // Whatever the whole-document reader made of the export.
+  if (RefusedByDesign(*stream.error)) return {};
   if (whole.values) {
     if (bad_bytes && OfTheDocument(*stream.error)) return {};
     return Differ(stream, whole);
@@ -208,8 +223,9 @@ bool DeclaresGbk(const std::string& path) {
   }
   head.resize(got);
   try {
-    const Encoding encoding = ChooseEncoding(GuardProlog(head, true));
-    return encoding == Encoding::kGbk || encoding == Encoding::kGb18030;
+    const EncodingEntry entry = ChooseEncoding(GuardProlog(head, true)).entry;
+    return entry.form == Form::kCodePage &&
+           (entry.code_page == CodePage::kGbk || entry.code_page == CodePage::kGb18030);
   } catch (const Error&) {
     return false;
   }

@@ -3,14 +3,15 @@
 // The child model and the texts are computed here, once for both backends.
 #include "oracle/document.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "core/error.h"
 #include "oracle/dom.h"
 #include "platform/codepage.h"
 #include "platform/filesystem.h"
+#include "xml/encodings.h"
 #include "xml/prolog.h"
-#include "xml/transcoder.h"
 
 namespace sbrep::oracle {
 namespace {
@@ -92,25 +93,17 @@ std::string DescendantText(const dom::Node& node) {
   return text;
 }
 
-// Whether the whole-document readers took a declared encoding.
+// Whether the whole-document readers took a declared encoding: the names of
+// the reader's table, of the family the bytes are in.
 bool Readable(const std::string& name, bool utf16) {
-  const std::string n = NormalisedEncoding(name);
-  const auto starts = [&](std::string_view prefix) {
-    return n.compare(0, prefix.size(), prefix) == 0;
-  };
-  if (utf16) return starts("UTF16") || n == "UCS2" || n == "ISO10646UCS2" || n == "UNICODE";
-  static constexpr std::string_view kNames[] = {"UTF8",  "GBK",    "GB2312", "GB18030",   "CP936",
-                                                "XGBK",  "EUCCN",  "BIG5",   "BIG5HKSCS", "USASCII",
-                                                "ASCII", "LATIN1", "EUCJP",  "SHIFTJIS",  "EUCKR"};
-  for (const auto known : kNames) {
-    if (n == known) return true;
-  }
-  return starts("ISO8859") || starts("WINDOWS125") || starts("CP125");
+  const std::optional<EncodingEntry> entry = FindEncoding(name);
+  return entry && (entry->form == Form::kUtf16) == utf16;
 }
 
 // The prolog as the whole-document readers guarded it: the DOCTYPE blanked,
-// the encoding checked, and a GB2312 declaration read as GBK, blanks keeping
-// every later position where it was.
+// the encoding checked, and an alias declared (GB2312 read as GBK, SJIS as
+// Shift_JIS) replaced by the name the parser knows best. Blanks keep every
+// later position where it was where the name is no longer.
 void GuardWholeProlog(std::string& bytes) {
   const Prolog prolog = GuardProlog(bytes, true);
   if (prolog.encoding.empty()) return;
@@ -118,14 +111,18 @@ void GuardWholeProlog(std::string& bytes) {
     ThrowExportError("the export declares the encoding '" + prolog.encoding +
                      "', which this does not read");
   }
-  if (prolog.utf16 || NormalisedEncoding(prolog.encoding) != "GB2312") return;
+  const std::string_view name = FindEncoding(prolog.encoding)->name;
+  if (prolog.utf16 || prolog.encoding == name) return;
   const std::size_t declaration_end = bytes.find("?>");
   for (const char quote : {'"', '\''}) {
     const std::string literal = quote + prolog.encoding + quote;
     const std::size_t at = bytes.find(literal, prolog.mark);
     if (at == std::string::npos || at > declaration_end) continue;
-    bytes.replace(at, literal.size(),
-                  std::string(1, quote) + "GBK" + quote + std::string(literal.size() - 5, ' '));
+    const std::string replacement = quote + std::string(name) + quote;
+    bytes.replace(
+        at, literal.size(),
+        replacement +
+            std::string(literal.size() - std::min(literal.size(), replacement.size()), ' '));
     return;
   }
 }

@@ -1,9 +1,12 @@
 #include "support/generated_exports.h"
 
+#include <cstdio>
+#include <optional>
 #include <random>
 #include <vector>
 
 #include "platform/codepage.h"
+#include "xml/encodings.h"
 
 namespace sbrep::test {
 namespace {
@@ -15,6 +18,30 @@ constexpr const char* kChinese[] = {
     "\xE8\xB4\xA7\xE5\xB8\x81\xE8\xB5\x84\xE9\x87\x91"};
 // An emoji: no GBK form.
 constexpr const char kEmoji[] = "\xF0\x9F\x98\x80";
+// Words of other scripts, for the exports in other encodings: 北京宏遠商貿,
+// 啲嘢㗎, 株式会社ｱｲ, 주식회사, Москва, Αθήνα, Łódź, Café, Straße, İstanbul,
+// שלום, مرحبا, Tiếng Việt, ąčęėįšųūž, กรุงเทพ, Ŵŷ, Œuvre, Ștefan. Some of
+// them GBK holds, most of them not.
+constexpr const char* kWords[] = {
+    "\xE5\x8C\x97\xE4\xBA\xAC\xE5\xAE\x8F\xE9\x81\xA0\xE5\x95\x86\xE8\xB2\xBF",
+    "\xE5\x95\xB2\xE5\x98\xA2\xE3\x97\x8E",
+    "\xE6\xA0\xAA\xE5\xBC\x8F\xE4\xBC\x9A\xE7\xA4\xBE\xEF\xBD\xB1\xEF\xBD\xB2",
+    "\xEC\xA3\xBC\xEC\x8B\x9D\xED\x9A\x8C\xEC\x82\xAC",
+    "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
+    "\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1",
+    "\xC5\x81\xC3\xB3\x64\xC5\xBA",
+    "Caf\xC3\xA9",
+    "Stra\xC3\x9F\x65",
+    "\xC4\xB0stanbul",
+    "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D",
+    "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7",
+    "Ti\xE1\xBA\xBFng Vi\xE1\xBB\x87t",
+    "\xC4\x85\xC4\x8D\xC4\x99\xC4\x97\xC4\xAF\xC5\xA1\xC5\xB3\xC5\xAB\xC5\xBE",
+    "\xE0\xB8\x81\xE0\xB8\xA3\xE0\xB8\xB8\xE0\xB8\x87\xE0\xB9\x80\xE0\xB8\x97\xE0\xB8\x9E",
+    "\xC5\xB4\xC5\xB7",
+    "\xC5\x92uvre",
+    "\xC8\x98tefan",
+};
 
 class Random {
  public:
@@ -28,6 +55,10 @@ class Random {
   std::uint32_t Below(std::uint32_t n) { return n == 0 ? 0 : engine_() % n; }
   // True one time in `n`.
   bool OneIn(std::uint32_t n) { return Below(n) == 0; }
+  // The two names an export holds: Chinese ones, or words of the script of
+  // its encoding.
+  const std::string& Word(std::uint32_t i) const { return words_[i]; }
+  void SetWord(std::uint32_t i, std::string word) { words_[i] = std::move(word); }
   template <typename T, std::size_t N>
   const T& Pick(const T (&items)[N]) {
     return items[Below(N)];
@@ -42,6 +73,7 @@ class Random {
  private:
   std::mt19937 engine_;
   int faults_;
+  std::string words_[2] = {kChinese[0], kChinese[1]};
 };
 
 // Writes a document, with the noise a reader must see through between the
@@ -195,7 +227,7 @@ std::string RowValue(Random& random) {
   }
   switch (random.Below(12)) {
     case 0:
-      return kChinese[random.Below(2)];
+      return random.Word(random.Below(2));
     case 1:
       return "1, 2";
     case 2:
@@ -220,7 +252,7 @@ void RowItem(Writer& w, Random& random, const std::string& item_name, int row) {
     if (c == 0) {
       w.Leaf("HC", std::to_string(random.OneIn(20) ? row + 1 : row));
     } else if (c == 1) {
-      w.Leaf("XMMC", kChinese[random.Below(2)]);
+      w.Leaf("XMMC", random.Word(random.Below(2)));
     } else if ((c == 2 || c == 3) && random.OneIn(25)) {
       w.Text(RowValue(random) + "t");  // the value as a text child
     } else {
@@ -243,7 +275,7 @@ void Part(Writer& w, Random& random, const std::string& name) {
       break;
     default:
       w.Leaf("NSRSBH", "91110105MA01ABCD2X");
-      w.Leaf("NSRMC", kChinese[0]);
+      w.Leaf("NSRMC", random.Word(0));
   }
   w.Close();
 }
@@ -301,7 +333,7 @@ void Invoice(Writer& w, Random& random) {
     std::string value;
   };
   std::vector<Field> fields = {
-      {"GFMC", kChinese[random.Below(2)]},
+      {"GFMC", random.Word(random.Below(2))},
       {"Waste", random.Pick(kWaste)},
       {"InvKind", random.Fault(150) ? random.Pick(kBadKinds) : random.Pick(kKinds)},
       {"TaxRate", random.Fault(150) ? random.Pick(kBadRates) : random.Pick(kRates)},
@@ -334,6 +366,53 @@ void InvoiceExport(Writer& w, Random& random) {
   w.Close();
 }
 
+// The length of the UTF-8 character that starts with `lead`.
+std::size_t Utf8Length(unsigned char lead) {
+  return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+}
+
+std::uint32_t CodeOf(const std::string& utf8, std::size_t at, std::size_t length) {
+  const auto lead = static_cast<unsigned char>(utf8[at]);
+  std::uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) {
+    code = (code << 6) | (static_cast<unsigned char>(utf8[at + k]) & 0x3F);
+  }
+  return code;
+}
+
+// A UTF-8 text in an 8-bit or multi-byte encoding; characters it has no
+// form for go in as references, as a careful exporter writes them.
+std::string Encoded(const std::string& utf8, const EncodingEntry& entry) {
+  std::optional<CodePageConverter> converter;
+  if (entry.form == Form::kCodePage) converter.emplace(entry.code_page);
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t length = Utf8Length(static_cast<unsigned char>(utf8[i]));
+    const std::uint32_t code = CodeOf(utf8, i, length);
+    bool done = code < 0x80;
+    if (done) {
+      out += utf8[i];
+    } else if (entry.form == Form::kLatin1 && code < 0x100) {
+      out += static_cast<char>(code);
+      done = true;
+    } else if (converter) {
+      done = converter->Encode(utf8.substr(i, length), &out);
+    }
+    if (!done) {
+      char reference[16];
+      std::snprintf(reference, sizeof reference, "&#x%X;", static_cast<unsigned>(code));
+      out += reference;
+    }
+    i += length;
+  }
+  return out;
+}
+
+// Whether every character of `word` has a form in the encoding.
+bool Holds(const EncodingEntry& entry, const std::string& word) {
+  return Encoded(word, entry).find("&#x") == std::string::npos;
+}
+
 std::string Utf16(const std::string& utf8, bool big_endian) {
   std::string out;
   const auto put = [&](std::uint32_t unit) {
@@ -343,22 +422,8 @@ std::string Utf16(const std::string& utf8, bool big_endian) {
   };
   put(0xFEFF);
   for (std::size_t i = 0; i < utf8.size();) {
-    const auto byte = static_cast<unsigned char>(utf8[i]);
-    std::uint32_t code = byte;
-    std::size_t length = 1;
-    if (byte >= 0xF0) {
-      code = byte & 0x07;
-      length = 4;
-    } else if (byte >= 0xE0) {
-      code = byte & 0x0F;
-      length = 3;
-    } else if (byte >= 0xC0) {
-      code = byte & 0x1F;
-      length = 2;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-      code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    }
+    const std::size_t length = Utf8Length(static_cast<unsigned char>(utf8[i]));
+    const std::uint32_t code = CodeOf(utf8, i, length);
     i += length;
     if (code >= 0x10000) {
       put(0xD800 + ((code - 0x10000) >> 10));
@@ -374,6 +439,30 @@ std::string Utf16(const std::string& utf8, bool big_endian) {
 
 GeneratedExport GenerateExport(std::uint32_t seed) {
   Random random(seed);
+  // Half of them in UTF-8 or UTF-16, the others in every other encoding in
+  // turn, the GBK family most often.
+  static const std::vector<EncodingEntry> kEncodings = KnownEncodings();
+  const std::uint32_t roll = random.Below(40);
+  std::optional<EncodingEntry> encoding;
+  if (roll < 6) {
+    encoding = FindEncoding(roll < 2 ? "GBK" : roll < 4 ? "GB2312" : "GB18030");
+  } else if (roll >= 10 && roll < 20) {
+    encoding = kEncodings[random.Below(static_cast<std::uint32_t>(kEncodings.size()))];
+    if (encoding->form == Form::kUtf8 || encoding->form == Form::kUtf16) encoding.reset();
+  }
+  if (encoding) {
+    // Words the encoding holds in place of the Chinese ones it does not;
+    // some of them GBK lacks.
+    std::vector<std::string> words;
+    for (const char* word : kWords) {
+      if (Holds(*encoding, word)) words.emplace_back(word);
+    }
+    for (std::uint32_t i = 0; i < 2; ++i) {
+      if (words.empty() || Holds(*encoding, random.Word(i))) continue;
+      random.SetWord(i, words[random.Below(static_cast<std::uint32_t>(words.size()))]);
+    }
+  }
+
   Writer w(random);
   GeneratedExport made;
   switch (random.Below(3)) {
@@ -399,29 +488,19 @@ GeneratedExport GenerateExport(std::uint32_t seed) {
           body.find("<NCS>") != std::string::npos ? body.find("<NCS>") + 5 : body.size() - 1,
           "&e;");
   }
-  const std::uint32_t encoding = random.Below(20);
   const auto declared = [](const std::string& name) {
     return "<?xml version=\"1.0\" encoding=\"" + name + "\"?>\n";
   };
-  if (encoding < 3) {
-    const std::string name = encoding == 0 ? "GBK" : encoding == 1 ? "GB2312" : "GB18030";
-    CodePageConverter converter(CodePage::kGbk);
-    std::string gbk;
-    // Characters GBK cannot hold go in as references, as a careful exporter
-    // writes them.
-    std::string text = body;
-    for (std::size_t at; (at = text.find(kEmoji)) != std::string::npos;) {
-      text.replace(at, 4, "&#x1F600;");
-    }
-    if (converter.Encode(text, &gbk)) {
-      made.bytes = declared(name) + gbk;
-      made.shape += ", " + name;
-    }
-  } else if (encoding < 5) {
-    made.bytes = Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" + body, encoding == 4);
-    made.shape += encoding == 4 ? ", UTF-16BE" : ", UTF-16LE";
-  }
-  if (made.bytes.empty()) {
+  const std::string name = encoding ? std::string(encoding->name) : "";
+  if (encoding) {
+    // GB2312 is declared as such, and read as GBK.
+    const std::string shown = roll >= 2 && roll < 4 ? "GB2312" : name;
+    made.bytes = declared(shown) + Encoded(body, *encoding);
+    made.shape += ", " + shown;
+  } else if (roll >= 6 && roll < 10) {
+    made.bytes = Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" + body, roll >= 8);
+    made.shape += roll >= 8 ? ", UTF-16BE" : ", UTF-16LE";
+  } else {
     const std::uint32_t form = random.Below(4);
     made.bytes = (form == 0 ? std::string("\xEF\xBB\xBF") : std::string()) +
                  (form == 1 ? std::string() : declared("UTF-8")) + body;
