@@ -241,6 +241,79 @@ TEST(ExportPass, CDataSections) {
   }
 }
 
+// Two sections side by side stay two children wherever a read ends, the
+// parser's pieces of the first one included: the boundary runs across the
+// whole of "]]><![CDATA[".
+TEST(ExportPass, AdjacentCDataSectionsWhereverAChunkEnds) {
+  ScratchFolder scratch;
+  const std::string path = scratch.Join("cdata-boundary.xml");
+  const std::string first(300, 'A');
+  const std::string head = "<R><!--";
+  const std::string section = "--><TWO><![CDATA[" + first;
+  for (std::size_t before = 0; before <= 14; ++before) {
+    SCOPED_TRACE(before);
+    // Where the first section's content ends, `before` bytes ahead of the
+    // end of the first read.
+    const std::size_t padding = (std::size_t{64} << 10) - before - head.size() - section.size();
+    WriteBytes(path, head + std::string(padding, 'p') + section + "]]><![CDATA[777]]></TWO></R>");
+    const auto recorder = Read(path);
+    const Node& two = Child(recorder->root(), "TWO");
+    ASSERT_EQ(two.children.size(), 2u);
+    EXPECT_EQ(two.children[0]->text.text(), first);
+    EXPECT_EQ(two.children[1]->text.text(), "777");
+  }
+}
+
+// Past 256 levels the export is refused as soon as the level opens, so that
+// neither the parser's stacks nor the pass's grow with the nesting.
+TEST(ExportPass, NestingIsBounded) {
+  ScratchFolder scratch;
+  const std::string path = scratch.Join("deep.xml");
+  for (const std::size_t levels : {std::size_t{256}, std::size_t{257}, std::size_t{1000000}}) {
+    SCOPED_TRACE(levels);
+    std::string xml;
+    for (std::size_t k = 0; k < levels; ++k) xml += "<a>";
+    xml += "1";
+    for (std::size_t k = 0; k < levels; ++k) xml += "</a>";
+    WriteBytes(path, xml);
+    if (levels <= 256) {
+      EXPECT_EQ(Read(path)->root().name, "a");
+      continue;
+    }
+    const Error error = PassError(path);
+    EXPECT_EQ(error.fault(), Fault::kExport);
+    EXPECT_EQ(error.detail(), "line 1, column 771: elements nest more than 256 levels deep");
+  }
+}
+
+// What the parser stage must refuse even when handed it: a DTD, and bytes
+// from which it would guess an encoding or skip a mark of its own.
+TEST(ExportPass, TheParserStageRefusesWhatTheGuardStops) {
+  struct Case {
+    const char* name;
+    std::string utf8;
+    const char* detail;  // a part of the detail
+  };
+  const Case cases[] = {
+      {"DOCTYPE", "<!DOCTYPE R><R/>", "line 1, column 12: a DOCTYPE got past the guard"},
+      {"external subset", "<!DOCTYPE R SYSTEM 'x.dtd'><R/>", "got past the guard"},
+      {"entity", "<!DOCTYPE R [<!ENTITY e 'x'>]><R>&e;</R>", "got past the guard"},
+      {"byte order mark", "\xEF\xBB\xBF<R/>", "line 1"},
+      {"UTF-16 text", std::string("<\0R\0/\0>\0", 8), "line 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Recorder recorder;
+    try {
+      ParseUtf8(c.utf8, recorder);
+      ADD_FAILURE() << "parsed";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.fault(), Fault::kExport);
+      EXPECT_NE(error.detail().find(c.detail), std::string::npos) << error.detail();
+    }
+  }
+}
+
 TEST(ExportPass, RootNamesAsWritten) {
   struct Case {
     const char* fixture;

@@ -1,9 +1,11 @@
 #include "xml/export_pass.h"
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/valid.h>
 #include <libxml/xmlerror.h>
 
-#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -23,6 +25,9 @@ constexpr std::size_t kChunkBytes = std::size_t{64} << 10;
 // A prolog holds a declaration, comments and a DOCTYPE; anything near this
 // long is not an export.
 constexpr std::size_t kMaxPrologBytes = 16u << 20;
+// Elements nest no deeper than the platform's parser lets them; past this the
+// parser's stacks, and ours, would grow with the export.
+constexpr std::size_t kMaxDepth = 256;
 
 // The parser may hold the export for reading and writing by others, as the
 // accounting program may still have it open.
@@ -89,6 +94,15 @@ class Pass {
     sax_.comment = &Pass::Comment;
     sax_.processingInstruction = &Pass::Instruction;
     sax_.serror = &Pass::OnError;
+    // The guard blanks every DOCTYPE, so the parser never sees one; these
+    // are here to refuse one that got past it all the same.
+    sax_.internalSubset = &Pass::Subset;
+    sax_.externalSubset = &Pass::Subset;
+    sax_.entityDecl = &Pass::EntityDecl;
+    sax_.unparsedEntityDecl = &Pass::UnparsedEntityDecl;
+    sax_.notationDecl = &Pass::NotationDecl;
+    sax_.elementDecl = &Pass::ElementDecl;
+    sax_.attributeDecl = &Pass::AttributeDecl;
   }
 
   void Start() {
@@ -97,12 +111,17 @@ class Pass {
     context_.reset(xmlCreatePushParserCtxt(&sax_, this, nullptr, 0, nullptr));
     if (!context_ || out_of_memory_) ThrowMachineError("out of memory: no XML parser");
     xmlCtxtUseOptions(context_.get(), kParseOptions);
+    // The transcoder hands over UTF-8 alone: the parser must not guess
+    // another encoding from the first bytes, nor switch to the declared one.
+    xmlSwitchEncoding(context_.get(), XML_CHAR_ENCODING_UTF8);
   }
 
   // Parses the next UTF-8 bytes; `last` ends the document.
   void Feed(std::string_view utf8, bool last) {
     while (!stopped_) {
-      const std::size_t size = std::min<std::size_t>(utf8.size(), INT_MAX / 2);
+      // A read's worth at a time, however much comes: handed more at once,
+      // the parser takes what lies ahead of it for a token too long to read.
+      const std::size_t size = std::min(utf8.size(), kChunkBytes);
       const bool end = last && size == utf8.size();
       const int rc = xmlParseChunk(context_.get(), utf8.data(), static_cast<int>(size), end);
       Check(rc);
@@ -163,6 +182,19 @@ class Pass {
 
   std::size_t Depth() const { return open_.size() - 1; }
 
+  // Where the parser stands in its input, as the detail of a fault names it.
+  [[noreturn]] void Refuse(const std::string& reason) const {
+    ThrowExportError(ParseErrorDetail(context_->input->line, context_->input->col, reason));
+  }
+
+  // The offset in the UTF-8 input of the text the parser is handing over
+  // (counted in an unsigned long, so only differences are meaningful).
+  std::uint64_t InputOffset() const {
+    const xmlParserInput* input = context_->input;
+    return static_cast<std::uint64_t>(input->consumed) +
+           static_cast<std::uint64_t>(input->cur - input->base);
+  }
+
   // Ends the run of text or the CDATA section under way.
   void EndRun() {
     if (run_ == Run::kText || run_ == Run::kCData) handler_.OnDataEnd(Depth());
@@ -175,6 +207,9 @@ class Pass {
     Guarded(context, [&](Pass& pass) {
       pass.EndRun();
       const std::size_t depth = pass.open_.size();
+      if (depth >= kMaxDepth) {
+        pass.Refuse("elements nest more than " + std::to_string(kMaxDepth) + " levels deep");
+      }
       const std::size_t position = depth == 0 ? 0 : pass.open_.back()++;
       const char* local_name = reinterpret_cast<const char*>(local);
       std::string_view name = local_name;
@@ -225,21 +260,50 @@ class Pass {
   static void CData(void* context, const xmlChar* text, int length) {
     Guarded(context, [&](Pass& pass) {
       const std::string_view data = View(text, length);
-      if (pass.run_ != Run::kCData) {
+      // The push parser hands a long section over in pieces, straight from
+      // its input, and need not say where one ends: a piece that does not
+      // go on from the last one begins the next section.
+      const std::uint64_t at = pass.InputOffset();
+      if (pass.run_ != Run::kCData || at != pass.cdata_end_) {
         pass.EndRun();
         pass.run_ = Run::kCData;
         pass.cdata_child_ = false;
       }
+      pass.cdata_end_ = at + data.size();
       if (!pass.cdata_child_ && !AllBlank(data)) {
         pass.cdata_child_ = true;
         pass.handler_.OnChild(pass.open_.size(), pass.open_.back()++, NodeType::kCData, {});
       }
       if (!data.empty()) pass.handler_.OnData(pass.Depth(), data);
-      // The push parser hands a long section over in pieces, straight from
-      // its input; the last piece is the one "]]>" follows. An empty section
-      // comes as one empty piece.
-      if (length == 0 || std::memcmp(text + length, "]]>", 3) == 0) pass.EndRun();
     });
+  }
+
+  // Any part of a DTD: the guard let a DOCTYPE through.
+  static void Declared(void* context, const char* what) {
+    Guarded(context, [&](Pass& pass) { pass.Refuse(std::string(what) + " got past the guard"); });
+  }
+  static void Subset(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    Declared(context, "a DOCTYPE");
+  }
+  static void EntityDecl(void* context, const xmlChar*, int, const xmlChar*, const xmlChar*,
+                         xmlChar*) {
+    Declared(context, "an entity declaration");
+  }
+  static void UnparsedEntityDecl(void* context, const xmlChar*, const xmlChar*, const xmlChar*,
+                                 const xmlChar*) {
+    Declared(context, "an entity declaration");
+  }
+  static void NotationDecl(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    Declared(context, "a notation declaration");
+  }
+  static void ElementDecl(void* context, const xmlChar*, int, xmlElementContent*) {
+    Declared(context, "an element declaration");
+  }
+  static void AttributeDecl(void* context, const xmlChar*, const xmlChar*, int, int, const xmlChar*,
+                            xmlEnumeration* values) {
+    // The parser hands the list of values over to the callback to free.
+    xmlFreeEnumeration(values);
+    Declared(context, "an attribute declaration");
   }
 
   static void Comment(void* context, const xmlChar*) {
@@ -257,9 +321,10 @@ class Pass {
   std::unique_ptr<xmlParserCtxt, FreeParser> context_;
   std::vector<std::size_t> open_;  // for each open element, its next child's position
   Run run_ = Run::kNone;
-  bool cdata_child_ = false;  // the section under way is a child
-  std::string held_;          // the blanks that began the run under way
-  std::string name_;          // a prefixed name, built here
+  bool cdata_child_ = false;     // the section under way is a child
+  std::uint64_t cdata_end_ = 0;  // where its last piece ended in the input
+  std::string held_;             // the blanks that began the run under way
+  std::string name_;             // a prefixed name, built here
   std::exception_ptr failure_;
   std::optional<ParseFailure> parse_failure_;
   bool out_of_memory_ = false;
@@ -287,6 +352,16 @@ std::string ParseErrorDetail(long line, long column, std::string reason) {
   }
   if (reason.empty()) reason = "not well-formed";
   return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + reason;
+}
+
+void ParseUtf8(std::string_view utf8, ExportHandler& handler) {
+  Pass pass(handler);
+  GlobalErrors errors(&pass, &Pass::OnError);
+  pass.Start();
+  pass.Feed(utf8, true);
+  if (!pass.stopped() && !pass.finished()) {
+    ThrowMachineError("the XML parser stopped before the end of the export");
+  }
 }
 
 void ReadExport(const std::string& path, ExportHandler& handler, const ReadProgress& progress) {
