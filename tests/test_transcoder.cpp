@@ -128,6 +128,23 @@ TEST(Transcoder, RefusesBytesNotValidInTheEncoding) {
        "the export is not valid UTF-16 at byte offset 2 (0x62)"},
       {"ASCII", Encoding::kAscii, "ab\xE9",
        "the export is not valid ASCII at byte offset 2 (0xE9)"},
+      // Valid in the encoding, but no character of an export.
+      {"UTF-8 NUL in a long ASCII run", Encoding::kUtf8, std::string("abcdefghij\0klmnopqrs", 20),
+       "the export holds a NUL character at byte offset 10, which XML does not allow"},
+      {"UTF-8 second mark", Encoding::kUtf8, "ab\xEF\xBB\xBFz",
+       "the export holds U+FEFF at byte offset 2, which is a byte order mark only at the start of "
+       "a file"},
+      {"UTF-16 NUL", Encoding::kUtf16Le, std::string("<\0\0\0", 4),
+       "the export holds a NUL character at byte offset 2, which XML does not allow"},
+      {"UTF-16 second mark", Encoding::kUtf16Be, std::string("\0<\xFE\xFF", 4),
+       "the export holds U+FEFF at byte offset 2, which is a byte order mark only at the start of "
+       "a file"},
+      {"GBK NUL", Encoding::kGbk, std::string("\xD6\xD0\0", 3),
+       "the export holds a NUL character at byte offset 2, which XML does not allow"},
+      {"ISO-8859-1 NUL", Encoding::kLatin1, std::string("\xE9\0", 2),
+       "the export holds a NUL character at byte offset 1, which XML does not allow"},
+      {"ASCII NUL", Encoding::kAscii, std::string("a\0", 2),
+       "the export holds a NUL character at byte offset 1, which XML does not allow"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
