@@ -406,6 +406,48 @@ TEST(ExportPass, ALongPrologIsReadWhole) {
   EXPECT_NE(PassError(endless).detail().find("prolog is longer"), std::string::npos);
 }
 
+// A comment, PI or tag of up to 8 MB is read wherever the chunks end, and
+// one byte more is refused in this system's words; a prolog of many
+// comments is read up to its own limit.
+TEST(ExportPass, TokenLimits) {
+  constexpr std::size_t kMb = std::size_t{1} << 20;
+  const auto comment = [](std::size_t bytes) {
+    return "<!--" + std::string(bytes - 7, 'c') + "-->";
+  };
+  std::string comments;
+  while (comments.size() < 12 * kMb) comments += "<!-- a comment of a long prolog -->\n";
+  struct Case {
+    const char* name;
+    std::string xml;
+    const char* detail;  // empty when read
+  };
+  const Case cases[] = {
+      {"a prolog of 12 MB", comments + "<R/>", ""},
+      {"8 MB", "<R>" + std::string(40000, ' ') + comment(8 * kMb) + "</R>", ""},
+      {"a byte more", comment(8 * kMb + 1) + "<R/>",
+       "line 1, column 1: a comment of more than 8 MB"},
+      {"a byte more, elsewhere", "<R>" + std::string(40000, ' ') + comment(8 * kMb + 1) + "</R>",
+       "line 1, column 40004: a comment of more than 8 MB"},
+      {"a PI", "<R>\n<?pi " + std::string(9 * kMb, 'p') + "?></R>",
+       "line 2, column 1: a processing instruction of more than 8 MB"},
+      {"a start tag", "<R><I a='" + std::string(9 * kMb, '>') + "'/></R>",
+       "line 1, column 4: a start tag of more than 8 MB"},
+  };
+  ScratchFolder scratch;
+  const std::string path = scratch.Join("long-token.xml");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(path, c.xml);
+    if (*c.detail == '\0') {
+      EXPECT_EQ(Read(path)->root().name, "R");
+    } else {
+      const Error error = PassError(path);
+      EXPECT_EQ(error.fault(), Fault::kExport);
+      EXPECT_EQ(error.detail(), c.detail);
+    }
+  }
+}
+
 TEST(ExportPass, AnExternalEntityIsNeverRead) {
   ScratchFolder scratch;
   const std::string secret = scratch.Join("secret.txt");

@@ -28,6 +28,11 @@ constexpr std::size_t kMaxPrologBytes = 16u << 20;
 // Elements nest no deeper than the platform's parser lets them; past this the
 // parser's stacks, and ours, would grow with the export.
 constexpr std::size_t kMaxDepth = 256;
+// A comment, PI or tag the parser must hold whole may be this long; the
+// parser's own limit, which it reports in words of its own, lies above it.
+constexpr std::size_t kMaxTokenBytes = std::size_t{8} << 20;
+// Held past this across a chunk, a token is measured until it ends.
+constexpr std::size_t kWatchedTokenBytes = std::size_t{1} << 20;
 
 // The parser may hold the export for reading and writing by others, as the
 // accounting program may still have it open.
@@ -78,6 +83,91 @@ class GlobalErrors {
   xmlStructuredErrorFunc handler_;
 };
 
+// A token the parser holds whole until it ends (a comment, a PI, a tag),
+// measured in the bytes still to come, so that one too long is refused in
+// this system's words before the parser reports it in its own. Only a token
+// left unread across a chunk is watched; the parser holds nothing else.
+class LongToken {
+ public:
+  bool watched() const { return kind_ != nullptr; }
+
+  // Starts watching what the parser holds unread, if it is that long.
+  void Watch(const xmlParserInput& input) {
+    const std::string_view held(reinterpret_cast<const char*>(input.cur),
+                                static_cast<std::size_t>(input.end - input.cur));
+    if (held.size() <= kWatchedTokenBytes) return;
+    if (held.compare(0, 4, "<!--") == 0) {
+      kind_ = "a comment";
+      end_ = "-->";
+    } else if (held.compare(0, 2, "<?") == 0) {
+      kind_ = "a processing instruction";
+      end_ = "?>";
+    } else if (held[0] == '<' && held[1] != '!') {
+      kind_ = held[1] == '/' ? "an end tag" : "a start tag";
+      end_ = ">";
+    } else {
+      return;
+    }
+    line_ = input.line;
+    column_ = input.col;
+    length_ = 0;
+    matched_ = 0;
+    quote_ = 0;
+    Measure(held);
+  }
+
+  // Counts `next` into the token under watch; throws once it is too long.
+  void Measure(std::string_view next) {
+    if (!watched()) return;
+    for (std::size_t i = 0; i < next.size(); ++i) {
+      if (Ends(next[i])) {
+        length_ += i + 1;
+        if (length_ > kMaxTokenBytes) Refuse();
+        kind_ = nullptr;
+        return;
+      }
+    }
+    length_ += next.size();
+    if (length_ > kMaxTokenBytes) Refuse();
+  }
+
+ private:
+  bool Ends(char c) {
+    if (end_.size() == 1) {
+      // A tag ends at the first '>' outside its attributes' quotes.
+      if (quote_ != 0) {
+        if (c == quote_) quote_ = 0;
+      } else if (c == '"' || c == '\'') {
+        quote_ = c;
+      } else if (c == '>') {
+        return true;
+      }
+      return false;
+    }
+    if (c == end_[matched_]) {
+      if (++matched_ == end_.size()) return true;
+    } else if (!(c == '-' && matched_ == 2)) {
+      // Of either end only "--" runs on, as in "--->".
+      matched_ = c == end_[0] ? 1 : 0;
+    }
+    return false;
+  }
+
+  [[noreturn]] void Refuse() const {
+    ThrowExportError(ParseErrorDetail(
+        line_, column_,
+        std::string(kind_) + " of more than " + std::to_string(kMaxTokenBytes >> 20) + " MB"));
+  }
+
+  const char* kind_ = nullptr;  // what is watched, or nothing
+  std::string_view end_;
+  std::size_t matched_ = 0;  // of `end_`, at the end of what was counted
+  char quote_ = 0;
+  std::uint64_t length_ = 0;
+  long line_ = 0;
+  long column_ = 0;
+};
+
 // The parser's callbacks and the child model. Nothing may unwind through
 // libxml2's frames: a callback that fails keeps the exception, stops the
 // parser, and the pass throws it once the parser has returned.
@@ -123,8 +213,10 @@ class Pass {
       // the parser takes what lies ahead of it for a token too long to read.
       const std::size_t size = std::min(utf8.size(), kChunkBytes);
       const bool end = last && size == utf8.size();
+      token_.Measure(utf8.substr(0, size));
       const int rc = xmlParseChunk(context_.get(), utf8.data(), static_cast<int>(size), end);
       Check(rc);
+      if (!token_.watched()) token_.Watch(*context_->input);
       utf8.remove_prefix(size);
       if (utf8.empty()) break;
     }
@@ -330,6 +422,7 @@ class Pass {
   bool out_of_memory_ = false;
   bool stopped_ = false;
   bool root_closed_ = false;
+  LongToken token_;
 };
 
 // Reads the next chunk into `chunk`; false at the end of the file.
