@@ -406,7 +406,7 @@ TEST(ExportPass, ALongPrologIsReadWhole) {
   EXPECT_NE(PassError(endless).detail().find("prolog is longer"), std::string::npos);
 }
 
-// A comment, PI or tag of up to 8 MB is read wherever the chunks end, and
+// A comment, PI, tag or reference of up to 8 MB is read wherever the chunks end, and
 // one byte more is refused in this system's words; a prolog of many
 // comments is read up to its own limit.
 TEST(ExportPass, TokenLimits) {
@@ -432,6 +432,8 @@ TEST(ExportPass, TokenLimits) {
        "line 2, column 1: a processing instruction of more than 8 MB"},
       {"a start tag", "<R><I a='" + std::string(9 * kMb, '>') + "'/></R>",
        "line 1, column 4: a start tag of more than 8 MB"},
+      {"a reference", "<R>&" + std::string(9 * kMb, 'r') + ";</R>",
+       "line 1, column 4: a reference of more than 8 MB"},
   };
   ScratchFolder scratch;
   const std::string path = scratch.Join("long-token.xml");

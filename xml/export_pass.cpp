@@ -28,8 +28,9 @@ constexpr std::size_t kMaxPrologBytes = 16u << 20;
 // Elements nest no deeper than the platform's parser lets them; past this the
 // parser's stacks, and ours, would grow with the export.
 constexpr std::size_t kMaxDepth = 256;
-// A comment, PI or tag the parser must hold whole may be this long; the
-// parser's own limit, which it reports in words of its own, lies above it.
+// A comment, PI, tag or reference the parser must hold whole may be this
+// long; the parser's own limit, which it reports in words of its own, lies
+// above it, and it would hold a reference of any length.
 constexpr std::size_t kMaxTokenBytes = std::size_t{8} << 20;
 // Held past this across a chunk, a token is measured until it ends.
 constexpr std::size_t kWatchedTokenBytes = std::size_t{1} << 20;
@@ -83,7 +84,8 @@ class GlobalErrors {
   xmlStructuredErrorFunc handler_;
 };
 
-// A token the parser holds whole until it ends (a comment, a PI, a tag),
+// A token the parser holds whole until it ends (a comment, a PI, a tag, a
+// reference),
 // measured in the bytes still to come, so that one too long is refused in
 // this system's words before the parser reports it in its own. Only a token
 // left unread across a chunk is watched; the parser holds nothing else.
@@ -105,6 +107,9 @@ class LongToken {
     } else if (held[0] == '<' && held[1] != '!') {
       kind_ = held[1] == '/' ? "an end tag" : "a start tag";
       end_ = ">";
+    } else if (held[0] == '&') {
+      kind_ = "a reference";
+      end_ = ";";
     } else {
       return;
     }
@@ -133,7 +138,7 @@ class LongToken {
 
  private:
   bool Ends(char c) {
-    if (end_.size() == 1) {
+    if (end_ == ">") {
       // A tag ends at the first '>' outside its attributes' quotes.
       if (quote_ != 0) {
         if (c == quote_) quote_ = 0;
