@@ -85,10 +85,10 @@ class GlobalErrors {
 };
 
 // A token the parser holds whole until it ends (a comment, a PI, a tag, a
-// reference),
-// measured in the bytes still to come, so that one too long is refused in
-// this system's words before the parser reports it in its own. Only a token
-// left unread across a chunk is watched; the parser holds nothing else.
+// reference), measured in the bytes still to come, so that one too long is
+// refused in this system's words before the parser reports it in its own.
+// Only a token left unread across a chunk is watched; the parser holds
+// nothing else that long.
 class LongToken {
  public:
   bool watched() const { return kind_ != nullptr; }
