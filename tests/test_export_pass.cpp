@@ -434,6 +434,8 @@ TEST(ExportPass, TokenLimits) {
        "line 1, column 4: a start tag of more than 8 MB"},
       {"a reference", "<R>&" + std::string(9 * kMb, 'r') + ";</R>",
        "line 1, column 4: a reference of more than 8 MB"},
+      {"a name", "<R><" + std::string(50001, 'n') + "/></R>",
+       "line 1, column 5: a name of more than 50,000 characters"},
   };
   ScratchFolder scratch;
   const std::string path = scratch.Join("long-token.xml");

@@ -257,6 +257,11 @@ class Pass {
     if (parse_failure_) return;
     parse_failure_ = ParseFailure{error->code, error->line, error->int2,
                                   error->message != nullptr ? error->message : ""};
+    // The parser's own words for its name limit send the reader to an
+    // option of its own.
+    if (error->code == XML_ERR_NAME_TOO_LONG) {
+      parse_failure_->reason = "a name of more than 50,000 characters";
+    }
   }
 
   template <typename Body>
