@@ -241,6 +241,79 @@ TEST(ExportPass, CDataSections) {
   }
 }
 
+// Two sections side by side stay two children wherever a read ends, the
+// parser's pieces of the first one included: the boundary runs across the
+// whole of "]]><![CDATA[".
+TEST(ExportPass, AdjacentCDataSectionsWhereverAChunkEnds) {
+  ScratchFolder scratch;
+  const std::string path = scratch.Join("cdata-boundary.xml");
+  const std::string first(300, 'A');
+  const std::string head = "<R><!--";
+  const std::string section = "--><TWO><![CDATA[" + first;
+  for (std::size_t before = 0; before <= 14; ++before) {
+    SCOPED_TRACE(before);
+    // Where the first section's content ends, `before` bytes ahead of the
+    // end of the first read.
+    const std::size_t padding = (std::size_t{64} << 10) - before - head.size() - section.size();
+    WriteBytes(path, head + std::string(padding, 'p') + section + "]]><![CDATA[777]]></TWO></R>");
+    const auto recorder = Read(path);
+    const Node& two = Child(recorder->root(), "TWO");
+    ASSERT_EQ(two.children.size(), 2u);
+    EXPECT_EQ(two.children[0]->text.text(), first);
+    EXPECT_EQ(two.children[1]->text.text(), "777");
+  }
+}
+
+// Past 256 levels the export is refused as soon as the level opens, so that
+// neither the parser's stacks nor the pass's grow with the nesting.
+TEST(ExportPass, NestingIsBounded) {
+  ScratchFolder scratch;
+  const std::string path = scratch.Join("deep.xml");
+  for (const std::size_t levels : {std::size_t{256}, std::size_t{257}, std::size_t{1000000}}) {
+    SCOPED_TRACE(levels);
+    std::string xml;
+    for (std::size_t k = 0; k < levels; ++k) xml += "<a>";
+    xml += "1";
+    for (std::size_t k = 0; k < levels; ++k) xml += "</a>";
+    WriteBytes(path, xml);
+    if (levels <= 256) {
+      EXPECT_EQ(Read(path)->root().name, "a");
+      continue;
+    }
+    const Error error = PassError(path);
+    EXPECT_EQ(error.fault(), Fault::kExport);
+    EXPECT_EQ(error.detail(), "line 1, column 771: elements nest more than 256 levels deep");
+  }
+}
+
+// What the parser stage must refuse even when handed it: a DTD, and bytes
+// from which it would guess an encoding or skip a mark of its own.
+TEST(ExportPass, TheParserStageRefusesWhatTheGuardStops) {
+  struct Case {
+    const char* name;
+    std::string utf8;
+    const char* detail;  // a part of the detail
+  };
+  const Case cases[] = {
+      {"DOCTYPE", "<!DOCTYPE R><R/>", "line 1, column 12: a DOCTYPE got past the guard"},
+      {"external subset", "<!DOCTYPE R SYSTEM 'x.dtd'><R/>", "got past the guard"},
+      {"entity", "<!DOCTYPE R [<!ENTITY e 'x'>]><R>&e;</R>", "got past the guard"},
+      {"byte order mark", "\xEF\xBB\xBF<R/>", "line 1"},
+      {"UTF-16 text", std::string("<\0R\0/\0>\0", 8), "line 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Recorder recorder;
+    try {
+      ParseUtf8(c.utf8, recorder);
+      ADD_FAILURE() << "parsed";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.fault(), Fault::kExport);
+      EXPECT_NE(error.detail().find(c.detail), std::string::npos) << error.detail();
+    }
+  }
+}
+
 TEST(ExportPass, RootNamesAsWritten) {
   struct Case {
     const char* fixture;
@@ -377,6 +450,52 @@ TEST(ExportPass, ALongPrologIsReadWhole) {
   const std::string endless = scratch.Join("endless-prolog.xml");
   WriteBytes(endless, "<!--" + std::string(17u << 20, '-') + "-->" + "<DZSBB/>");
   EXPECT_NE(PassError(endless).detail().find("prolog is longer"), std::string::npos);
+}
+
+// A comment, PI, tag or reference of up to 8 MB is read wherever the chunks end, and
+// one byte more is refused in this system's words; a prolog of many
+// comments is read up to its own limit.
+TEST(ExportPass, TokenLimits) {
+  constexpr std::size_t kMb = std::size_t{1} << 20;
+  const auto comment = [](std::size_t bytes) {
+    return "<!--" + std::string(bytes - 7, 'c') + "-->";
+  };
+  std::string comments;
+  while (comments.size() < 12 * kMb) comments += "<!-- a comment of a long prolog -->\n";
+  struct Case {
+    const char* name;
+    std::string xml;
+    const char* detail;  // empty when read
+  };
+  const Case cases[] = {
+      {"a prolog of 12 MB", comments + "<R/>", ""},
+      {"8 MB", "<R>" + std::string(40000, ' ') + comment(8 * kMb) + "</R>", ""},
+      {"a byte more", comment(8 * kMb + 1) + "<R/>",
+       "line 1, column 1: a comment of more than 8 MB"},
+      {"a byte more, elsewhere", "<R>" + std::string(40000, ' ') + comment(8 * kMb + 1) + "</R>",
+       "line 1, column 40004: a comment of more than 8 MB"},
+      {"a PI", "<R>\n<?pi " + std::string(9 * kMb, 'p') + "?></R>",
+       "line 2, column 1: a processing instruction of more than 8 MB"},
+      {"a start tag", "<R><I a='" + std::string(9 * kMb, '>') + "'/></R>",
+       "line 1, column 4: a start tag of more than 8 MB"},
+      {"a reference", "<R>&" + std::string(9 * kMb, 'r') + ";</R>",
+       "line 1, column 4: a reference of more than 8 MB"},
+      {"a name", "<R><" + std::string(50001, 'n') + "/></R>",
+       "line 1, column 5: a name of more than 50,000 characters"},
+  };
+  ScratchFolder scratch;
+  const std::string path = scratch.Join("long-token.xml");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(path, c.xml);
+    if (*c.detail == '\0') {
+      EXPECT_EQ(Read(path)->root().name, "R");
+    } else {
+      const Error error = PassError(path);
+      EXPECT_EQ(error.fault(), Fault::kExport);
+      EXPECT_EQ(error.detail(), c.detail);
+    }
+  }
 }
 
 TEST(ExportPass, AnExternalEntityIsNeverRead) {

@@ -10,6 +10,11 @@ namespace {
 const char kDecl[] = "<?xml version=\"1.0\"?>\n";
 const char kBody[] = "<DZSBB><MC>1</MC></DZSBB>";
 
+// Every form a DOCTYPE may take, on one line.
+const char kFullDoctype[] =
+    "<!DOCTYPE DZSBB PUBLIC '-//x//y' \"z.dtd\" [ %p; <!ELEMENT DZSBB ANY>"
+    "<!ATTLIST DZSBB a CDATA '>'><!NOTATION n SYSTEM 'n'><!-- c --><?pi ]?> ] >";
+
 std::string Blanks(std::size_t n) { return std::string(n, ' '); }
 
 // The guard over a whole file.
@@ -64,6 +69,7 @@ TEST(Prolog, BlanksTheDoctypeAndNothingElse) {
        std::string(kBody) + "<![CDATA[<!DOCTYPE x>]]>"},
       {"UTF-8 mark", "\xEF\xBB\xBF<!DOCTYPE DZSBB>" + std::string(kBody),
        "\xEF\xBB\xBF" + Blanks(16) + kBody},
+      {"every form", std::string(kFullDoctype) + kBody, Blanks(sizeof kFullDoctype - 1) + kBody},
       {"GBK text in the subset", "<!DOCTYPE D [<!ENTITY e \"\xD6\xD0]>\">]>" + std::string(kBody),
        Blanks(33) + kBody},
   };
@@ -123,7 +129,7 @@ TEST(Prolog, NamesTheDeclaredEncoding) {
 // more instead of deciding, and decides the same once it has it.
 TEST(Prolog, AsksForMoreWhereThePrologMayGoOn) {
   const std::string whole =
-      std::string(kDecl) + "<!-- c -->\n<?pi x?>\n<!DOCTYPE DZSBB [<!ENTITY e 'x'>]>\n" + kBody;
+      std::string(kDecl) + "<!-- c -->\n<?pi x?>\n" + kFullDoctype + "\n" + kBody;
   std::string guarded = whole;
   NeutraliseProlog(guarded);
   const std::size_t root = whole.find("<DZSBB>");
@@ -145,20 +151,54 @@ TEST(Prolog, RefusesWhatItCannotRead) {
     utf32le += std::string{c, '\0', '\0', '\0'};
     utf32be += std::string{'\0', '\0', '\0', c};
   }
+  const std::string mark = "\xEF\xBB\xBF";
+  const std::string body(kBody);
+  const std::string declaration = "the export's XML declaration is not well-formed: ";
   struct Case {
     const char* name;
     std::string in;
+    std::string detail;  // a part of the detail
   };
   const Case cases[] = {
-      {"UTF-32LE", utf32le},
-      {"UTF-32BE", utf32be},
-      {"UTF-32LE mark", std::string("\xFF\xFE\0\0", 4) + utf32le},
-      {"UTF-32BE mark", std::string("\0\0\xFE\xFF", 4) + utf32be},
-      {"UCS-4 2143", std::string("\0\0<\0", 4) + "x"},
-      {"UCS-4 3412", std::string("\0<\0\0", 4) + "x"},
-      {"EBCDIC", "\x4C\x6F\xA7\x94\x93\x40"},
-      {"unclosed DOCTYPE", "<!DOCTYPE DZSBB [<!ENTITY e 'x'>" + std::string(kBody)},
-      {"unclosed literal", "<!DOCTYPE DZSBB SYSTEM \"x.dtd>" + std::string(kBody)},
+      {"UTF-32LE", utf32le, "UTF-32"},
+      {"UTF-32BE", utf32be, "UTF-32"},
+      {"UTF-32LE mark", std::string("\xFF\xFE\0\0", 4) + utf32le, "UTF-32"},
+      {"UTF-32BE mark", std::string("\0\0\xFE\xFF", 4) + utf32be, "UTF-32"},
+      {"UCS-4 2143", std::string("\0\0<\0", 4) + "x", "UTF-32"},
+      {"UCS-4 3412", std::string("\0<\0\0", 4) + "x", "UTF-32"},
+      {"EBCDIC", "\x4C\x6F\xA7\x94\x93\x40", "EBCDIC"},
+      {"unclosed DOCTYPE", "<!DOCTYPE DZSBB [<!ENTITY e 'x'>\n",
+       "the DOCTYPE declaration on line 1 is not closed"},
+      {"unclosed literal", "<!DOCTYPE DZSBB SYSTEM \"x.dtd>" + body, "is not closed"},
+      // What a guard that stopped at the first unit it did not know let
+      // through to the parser.
+      {"two marks", mark + mark + "<!DOCTYPE DZSBB SYSTEM 'x'>" + body,
+       "the export's prolog cannot be read on line 1: it holds a second byte order mark"},
+      {"UTF-8 mark, UTF-16 text", mark + Utf16("<?xml version='1.0'?><!DOCTYPE D>", true, false),
+       "it holds a NUL character"},
+      {"UTF-16 mark and U+FEFF", Utf16("\xFF<!DOCTYPE D>", true, true).replace(2, 2, "\xFF\xFE"),
+       "it holds a second byte order mark"},
+      {"'<' and NUL", Utf16("<!-- x -->\n", true, true) + std::string("<\0\0\0", 4) + body,
+       "prolog cannot be read on line 2: it holds a NUL character"},
+      {"text", "<!-- x -->x" + body, "it holds something other than"},
+      {"two DOCTYPEs", "<!DOCTYPE A>\n<!DOCTYPE B>" + body,
+       "the export has a second DOCTYPE declaration, on line 2"},
+      {"DOCTYPE of junk", "\n<!DOCTYPE !!! & % junk <<< >" + body,
+       "the DOCTYPE declaration on line 2 is not well-formed"},
+      {"DOCTYPE without a space", "<!DOCTYPEDZSBB>" + body, "is not well-formed"},
+      {"unknown keyword", "<!DOCTYPE DZSBB SYSTEMS 'x'>" + body, "is not well-formed"},
+      {"junk in the subset", "<!DOCTYPE DZSBB [ junk ]>" + body, "is not well-formed"},
+      {"reference without ';'", "<!DOCTYPE DZSBB [ %p ]>" + body, "is not well-formed"},
+      {"encoding twice", "<?xml version='1.0' encoding='GBK' encoding='UTF-8'?>" + body,
+       declaration + "it gives 'encoding' twice"},
+      {"encoding unquoted", "<?xml version='1.0' encoding=GBK?>" + body,
+       declaration + "the value of 'encoding' is not in quotes"},
+      {"quotes that differ", "<?xml version='1.0' encoding=\"GBK'?>" + body,
+       declaration + "the value of 'encoding' has no closing quote to match"},
+      {"out of order", "<?xml encoding='GBK' version='1.0'?>" + body,
+       declaration + "it gives 'version' after 'encoding'"},
+      {"unknown name", "<?xml version='1.0' charset='GBK'?>" + body,
+       declaration + "it holds 'charset'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -168,7 +208,7 @@ TEST(Prolog, RefusesWhatItCannotRead) {
       ADD_FAILURE() << "accepted";
     } catch (const Error& error) {
       EXPECT_EQ(error.fault(), Fault::kExport);
-      EXPECT_FALSE(error.detail().empty());
+      EXPECT_NE(error.detail().find(c.detail), std::string::npos) << error.detail();
     }
   }
 }

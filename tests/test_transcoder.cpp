@@ -165,6 +165,25 @@ TEST(Transcoder, RefusesBytesNotValidInTheEncoding) {
        "the export is not valid EUC-KR at byte offset 2 (0xC7 0x20)"},
       {"Shift_JIS cut at the end", Named("Shift_JIS"), "ab\x8A",
        "the export is not valid Shift_JIS at byte offset 2 (0x8A)"},
+      // Valid in the encoding, but no character of an export.
+      {"UTF-8 NUL in a long ASCII run", Named("UTF-8"), std::string("abcdefghij\0klmnopqrs", 20),
+       "the export holds a NUL character at byte offset 10, which XML does not allow"},
+      {"UTF-8 second mark", Named("UTF-8"), "ab\xEF\xBB\xBFz",
+       "the export holds U+FEFF at byte offset 2, which is a byte order mark only at the start of "
+       "a file"},
+      {"UTF-16 NUL", Named("UTF-16"), std::string("<\0\0\0", 4),
+       "the export holds a NUL character at byte offset 2, which XML does not allow"},
+      {"UTF-16 second mark", Named("UTF-16", true), std::string("\0<\xFE\xFF", 4),
+       "the export holds U+FEFF at byte offset 2, which is a byte order mark only at the start of "
+       "a file"},
+      {"GBK NUL", Named("GBK"), std::string("\xD6\xD0\0", 3),
+       "the export holds a NUL character at byte offset 2, which XML does not allow"},
+      {"ISO-8859-1 NUL", Named("ISO-8859-1"), std::string("\xE9\0", 2),
+       "the export holds a NUL character at byte offset 1, which XML does not allow"},
+      {"ASCII NUL", Named("US-ASCII"), std::string("a\0", 2),
+       "the export holds a NUL character at byte offset 1, which XML does not allow"},
+      {"Big5 NUL", Named("Big5"), std::string("\xA4\xA4\0", 3),
+       "the export holds a NUL character at byte offset 2, which XML does not allow"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

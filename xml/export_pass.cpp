@@ -1,9 +1,11 @@
 #include "xml/export_pass.h"
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/valid.h>
 #include <libxml/xmlerror.h>
 
-#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -23,6 +25,15 @@ constexpr std::size_t kChunkBytes = std::size_t{64} << 10;
 // A prolog holds a declaration, comments and a DOCTYPE; anything near this
 // long is not an export.
 constexpr std::size_t kMaxPrologBytes = 16u << 20;
+// Elements nest no deeper than the platform's parser lets them; past this the
+// parser's stacks, and ours, would grow with the export.
+constexpr std::size_t kMaxDepth = 256;
+// A comment, PI, tag or reference the parser must hold whole may be this
+// long; the parser's own limit, which it reports in words of its own, lies
+// above it, and it would hold a reference of any length.
+constexpr std::size_t kMaxTokenBytes = std::size_t{8} << 20;
+// Held past this across a chunk, a token is measured until it ends.
+constexpr std::size_t kWatchedTokenBytes = std::size_t{1} << 20;
 
 // The parser may hold the export for reading and writing by others, as the
 // accounting program may still have it open.
@@ -73,6 +84,95 @@ class GlobalErrors {
   xmlStructuredErrorFunc handler_;
 };
 
+// A token the parser holds whole until it ends (a comment, a PI, a tag, a
+// reference), measured in the bytes still to come, so that one too long is
+// refused in this system's words before the parser reports it in its own.
+// Only a token left unread across a chunk is watched; the parser holds
+// nothing else that long.
+class LongToken {
+ public:
+  bool watched() const { return kind_ != nullptr; }
+
+  // Starts watching what the parser holds unread, if it is that long.
+  void Watch(const xmlParserInput& input) {
+    const std::string_view held(reinterpret_cast<const char*>(input.cur),
+                                static_cast<std::size_t>(input.end - input.cur));
+    if (held.size() <= kWatchedTokenBytes) return;
+    if (held.compare(0, 4, "<!--") == 0) {
+      kind_ = "a comment";
+      end_ = "-->";
+    } else if (held.compare(0, 2, "<?") == 0) {
+      kind_ = "a processing instruction";
+      end_ = "?>";
+    } else if (held[0] == '<' && held[1] != '!') {
+      kind_ = held[1] == '/' ? "an end tag" : "a start tag";
+      end_ = ">";
+    } else if (held[0] == '&') {
+      kind_ = "a reference";
+      end_ = ";";
+    } else {
+      return;
+    }
+    line_ = input.line;
+    column_ = input.col;
+    length_ = 0;
+    matched_ = 0;
+    quote_ = 0;
+    Measure(held);
+  }
+
+  // Counts `next` into the token under watch; throws once it is too long.
+  void Measure(std::string_view next) {
+    if (!watched()) return;
+    for (std::size_t i = 0; i < next.size(); ++i) {
+      if (Ends(next[i])) {
+        length_ += i + 1;
+        if (length_ > kMaxTokenBytes) Refuse();
+        kind_ = nullptr;
+        return;
+      }
+    }
+    length_ += next.size();
+    if (length_ > kMaxTokenBytes) Refuse();
+  }
+
+ private:
+  bool Ends(char c) {
+    if (end_ == ">") {
+      // A tag ends at the first '>' outside its attributes' quotes.
+      if (quote_ != 0) {
+        if (c == quote_) quote_ = 0;
+      } else if (c == '"' || c == '\'') {
+        quote_ = c;
+      } else if (c == '>') {
+        return true;
+      }
+      return false;
+    }
+    if (c == end_[matched_]) {
+      if (++matched_ == end_.size()) return true;
+    } else if (!(c == '-' && matched_ == 2)) {
+      // Of either end only "--" runs on, as in "--->".
+      matched_ = c == end_[0] ? 1 : 0;
+    }
+    return false;
+  }
+
+  [[noreturn]] void Refuse() const {
+    ThrowExportError(ParseErrorDetail(
+        line_, column_,
+        std::string(kind_) + " of more than " + std::to_string(kMaxTokenBytes >> 20) + " MB"));
+  }
+
+  const char* kind_ = nullptr;  // what is watched, or nothing
+  std::string_view end_;
+  std::size_t matched_ = 0;  // of `end_`, at the end of what was counted
+  char quote_ = 0;
+  std::uint64_t length_ = 0;
+  long line_ = 0;
+  long column_ = 0;
+};
+
 // The parser's callbacks and the child model. Nothing may unwind through
 // libxml2's frames: a callback that fails keeps the exception, stops the
 // parser, and the pass throws it once the parser has returned.
@@ -89,6 +189,15 @@ class Pass {
     sax_.comment = &Pass::Comment;
     sax_.processingInstruction = &Pass::Instruction;
     sax_.serror = &Pass::OnError;
+    // The guard blanks every DOCTYPE, so the parser never sees one; these
+    // are here to refuse one that got past it all the same.
+    sax_.internalSubset = &Pass::Subset;
+    sax_.externalSubset = &Pass::Subset;
+    sax_.entityDecl = &Pass::EntityDecl;
+    sax_.unparsedEntityDecl = &Pass::UnparsedEntityDecl;
+    sax_.notationDecl = &Pass::NotationDecl;
+    sax_.elementDecl = &Pass::ElementDecl;
+    sax_.attributeDecl = &Pass::AttributeDecl;
   }
 
   void Start() {
@@ -97,15 +206,22 @@ class Pass {
     context_.reset(xmlCreatePushParserCtxt(&sax_, this, nullptr, 0, nullptr));
     if (!context_ || out_of_memory_) ThrowMachineError("out of memory: no XML parser");
     xmlCtxtUseOptions(context_.get(), kParseOptions);
+    // The transcoder hands over UTF-8 alone: the parser must not guess
+    // another encoding from the first bytes, nor switch to the declared one.
+    xmlSwitchEncoding(context_.get(), XML_CHAR_ENCODING_UTF8);
   }
 
   // Parses the next UTF-8 bytes; `last` ends the document.
   void Feed(std::string_view utf8, bool last) {
     while (!stopped_) {
-      const std::size_t size = std::min<std::size_t>(utf8.size(), INT_MAX / 2);
+      // A read's worth at a time, however much comes: handed more at once,
+      // the parser takes what lies ahead of it for a token too long to read.
+      const std::size_t size = std::min(utf8.size(), kChunkBytes);
       const bool end = last && size == utf8.size();
+      token_.Measure(utf8.substr(0, size));
       const int rc = xmlParseChunk(context_.get(), utf8.data(), static_cast<int>(size), end);
       Check(rc);
+      if (!token_.watched()) token_.Watch(*context_->input);
       utf8.remove_prefix(size);
       if (utf8.empty()) break;
     }
@@ -141,6 +257,11 @@ class Pass {
     if (parse_failure_) return;
     parse_failure_ = ParseFailure{error->code, error->line, error->int2,
                                   error->message != nullptr ? error->message : ""};
+    // The parser's own words for its name limit send the reader to an
+    // option of its own.
+    if (error->code == XML_ERR_NAME_TOO_LONG) {
+      parse_failure_->reason = "a name of more than 50,000 characters";
+    }
   }
 
   template <typename Body>
@@ -163,6 +284,19 @@ class Pass {
 
   std::size_t Depth() const { return open_.size() - 1; }
 
+  // Where the parser stands in its input, as the detail of a fault names it.
+  [[noreturn]] void Refuse(const std::string& reason) const {
+    ThrowExportError(ParseErrorDetail(context_->input->line, context_->input->col, reason));
+  }
+
+  // The offset in the UTF-8 input of the text the parser is handing over
+  // (counted in an unsigned long, so only differences are meaningful).
+  std::uint64_t InputOffset() const {
+    const xmlParserInput* input = context_->input;
+    return static_cast<std::uint64_t>(input->consumed) +
+           static_cast<std::uint64_t>(input->cur - input->base);
+  }
+
   // Ends the run of text or the CDATA section under way.
   void EndRun() {
     if (run_ == Run::kText || run_ == Run::kCData) handler_.OnDataEnd(Depth());
@@ -175,6 +309,9 @@ class Pass {
     Guarded(context, [&](Pass& pass) {
       pass.EndRun();
       const std::size_t depth = pass.open_.size();
+      if (depth >= kMaxDepth) {
+        pass.Refuse("elements nest more than " + std::to_string(kMaxDepth) + " levels deep");
+      }
       const std::size_t position = depth == 0 ? 0 : pass.open_.back()++;
       const char* local_name = reinterpret_cast<const char*>(local);
       std::string_view name = local_name;
@@ -225,21 +362,50 @@ class Pass {
   static void CData(void* context, const xmlChar* text, int length) {
     Guarded(context, [&](Pass& pass) {
       const std::string_view data = View(text, length);
-      if (pass.run_ != Run::kCData) {
+      // The push parser hands a long section over in pieces, straight from
+      // its input, and need not say where one ends: a piece that does not
+      // go on from the last one begins the next section.
+      const std::uint64_t at = pass.InputOffset();
+      if (pass.run_ != Run::kCData || at != pass.cdata_end_) {
         pass.EndRun();
         pass.run_ = Run::kCData;
         pass.cdata_child_ = false;
       }
+      pass.cdata_end_ = at + data.size();
       if (!pass.cdata_child_ && !AllBlank(data)) {
         pass.cdata_child_ = true;
         pass.handler_.OnChild(pass.open_.size(), pass.open_.back()++, NodeType::kCData, {});
       }
       if (!data.empty()) pass.handler_.OnData(pass.Depth(), data);
-      // The push parser hands a long section over in pieces, straight from
-      // its input; the last piece is the one "]]>" follows. An empty section
-      // comes as one empty piece.
-      if (length == 0 || std::memcmp(text + length, "]]>", 3) == 0) pass.EndRun();
     });
+  }
+
+  // Any part of a DTD: the guard let a DOCTYPE through.
+  static void Declared(void* context, const char* what) {
+    Guarded(context, [&](Pass& pass) { pass.Refuse(std::string(what) + " got past the guard"); });
+  }
+  static void Subset(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    Declared(context, "a DOCTYPE");
+  }
+  static void EntityDecl(void* context, const xmlChar*, int, const xmlChar*, const xmlChar*,
+                         xmlChar*) {
+    Declared(context, "an entity declaration");
+  }
+  static void UnparsedEntityDecl(void* context, const xmlChar*, const xmlChar*, const xmlChar*,
+                                 const xmlChar*) {
+    Declared(context, "an entity declaration");
+  }
+  static void NotationDecl(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    Declared(context, "a notation declaration");
+  }
+  static void ElementDecl(void* context, const xmlChar*, int, xmlElementContent*) {
+    Declared(context, "an element declaration");
+  }
+  static void AttributeDecl(void* context, const xmlChar*, const xmlChar*, int, int, const xmlChar*,
+                            xmlEnumeration* values) {
+    // The parser hands the list of values over to the callback to free.
+    xmlFreeEnumeration(values);
+    Declared(context, "an attribute declaration");
   }
 
   static void Comment(void* context, const xmlChar*) {
@@ -257,14 +423,16 @@ class Pass {
   std::unique_ptr<xmlParserCtxt, FreeParser> context_;
   std::vector<std::size_t> open_;  // for each open element, its next child's position
   Run run_ = Run::kNone;
-  bool cdata_child_ = false;  // the section under way is a child
-  std::string held_;          // the blanks that began the run under way
-  std::string name_;          // a prefixed name, built here
+  bool cdata_child_ = false;     // the section under way is a child
+  std::uint64_t cdata_end_ = 0;  // where its last piece ended in the input
+  std::string held_;             // the blanks that began the run under way
+  std::string name_;             // a prefixed name, built here
   std::exception_ptr failure_;
   std::optional<ParseFailure> parse_failure_;
   bool out_of_memory_ = false;
   bool stopped_ = false;
   bool root_closed_ = false;
+  LongToken token_;
 };
 
 // Reads the next chunk into `chunk`; false at the end of the file.
@@ -287,6 +455,16 @@ std::string ParseErrorDetail(long line, long column, std::string reason) {
   }
   if (reason.empty()) reason = "not well-formed";
   return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + reason;
+}
+
+void ParseUtf8(std::string_view utf8, ExportHandler& handler) {
+  Pass pass(handler);
+  GlobalErrors errors(&pass, &Pass::OnError);
+  pass.Start();
+  pass.Feed(utf8, true);
+  if (!pass.stopped() && !pass.finished()) {
+    ThrowMachineError("the XML parser stopped before the end of the export");
+  }
 }
 
 void ReadExport(const std::string& path, ExportHandler& handler, const ReadProgress& progress) {

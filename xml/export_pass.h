@@ -48,6 +48,11 @@ class ExportHandler {
 // passes through.
 void ReadExport(const std::string& path, ExportHandler& handler, const ReadProgress& progress = {});
 
+// The parser stage alone, over UTF-8 that the guard and the transcoder have
+// already passed, as ReadExport runs it; fails as ReadExport does. Tests hand
+// it what those stages never let through.
+void ParseUtf8(std::string_view utf8, ExportHandler& handler);
+
 // "line L, column C: reason", the parser's reason without its trailing line
 // break: how a detail names where an export is not well-formed.
 std::string ParseErrorDetail(long line, long column, std::string reason);

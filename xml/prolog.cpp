@@ -3,6 +3,7 @@
 // serves every encoding family a parser could be handed.
 #include "xml/prolog.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -163,23 +164,66 @@ Family Detect(const std::string& bytes, std::size_t* skip) {
   return Family::kAscii;
 }
 
-// The name in the XML declaration's encoding literal within [from, to), as
-// ASCII text; empty when there is none.
+bool IsNameStart(std::uint32_t unit) {
+  return (unit >= 'A' && unit <= 'Z') || (unit >= 'a' && unit <= 'z') || unit == '_' ||
+         unit == ':' || unit >= 0x80;
+}
+
+bool IsNameChar(std::uint32_t unit) {
+  return IsNameStart(unit) || (unit >= '0' && unit <= '9') || unit == '-' || unit == '.';
+}
+
+std::size_t SkipSpaces(const Units& units, std::size_t i) {
+  while (i < units.size() && IsSpace(units.At(i))) ++i;
+  return i;
+}
+
+[[noreturn]] void MalformedDeclaration(const std::string& reason) {
+  ThrowExportError("the export's XML declaration is not well-formed: " + reason);
+}
+
+// The encoding the XML declaration names in units [from, to), between
+// "<?xml" and "?>"; empty when it names none. A declaration this cannot read
+// is refused here, so that its encoding is never guessed.
 std::string DeclaredEncoding(const Units& units, std::size_t from, std::size_t to) {
+  static constexpr std::string_view kNames[] = {"version", "encoding", "standalone"};
+  std::string encoding;
+  int last = -1;
   std::size_t i = from;
-  for (; i < to; ++i) {
-    if (units.Matches(i, "encoding") && i > from && IsSpace(units.At(i - 1))) break;
+  for (;;) {
+    const std::size_t start = i;
+    while (i < to && IsSpace(units.At(i))) ++i;
+    if (i == to) break;
+    std::size_t name_end = i;
+    while (name_end < to && IsNameChar(units.At(name_end))) ++name_end;
+    const std::string name = units.Text(i, std::max(name_end, i + 1));
+    int known = -1;
+    for (int k = 0; k < 3; ++k) {
+      if (name == kNames[k]) known = k;
+    }
+    if (known < 0) MalformedDeclaration("it holds '" + name + "'");
+    if (i == start) MalformedDeclaration("'" + name + "' follows without a space");
+    if (known == last) MalformedDeclaration("it gives '" + name + "' twice");
+    if (known < last) {
+      MalformedDeclaration("it gives '" + name + "' after '" + std::string(kNames[last]) + "'");
+    }
+    i = name_end;
+    while (i < to && IsSpace(units.At(i))) ++i;
+    if (i == to || units.At(i) != '=') MalformedDeclaration("'" + name + "' has no '='");
+    ++i;
+    while (i < to && IsSpace(units.At(i))) ++i;
+    if (i == to || !IsQuote(units.At(i))) {
+      MalformedDeclaration("the value of '" + name + "' is not in quotes");
+    }
+    const std::size_t close = units.SkipLiteral(i);
+    if (close == kNone || close > to) {
+      MalformedDeclaration("the value of '" + name + "' has no closing quote to match");
+    }
+    if (known == 1) encoding = units.Text(i + 1, close - 1);
+    last = known;
+    i = close;
   }
-  if (i >= to) return {};
-  i += 8;
-  while (i < to && IsSpace(units.At(i))) ++i;
-  if (i >= to || units.At(i) != '=') return {};
-  ++i;
-  while (i < to && IsSpace(units.At(i))) ++i;
-  if (i >= to || !IsQuote(units.At(i))) return {};
-  const std::size_t close = units.SkipLiteral(i);
-  if (close == kNone || close > to) return {};
-  return units.Text(i + 1, close - 1);
+  return encoding;
 }
 
 // The end of a markup declaration in the internal subset, minding literals.
@@ -198,47 +242,125 @@ std::size_t MarkupEnd(const Units& units, std::size_t i) {
   return kNone;
 }
 
-// The position just past the internal subset's ']', from just after its '['.
-std::size_t SubsetEnd(const Units& units, std::size_t i) {
-  while (i < units.size()) {
-    const std::uint32_t unit = units.At(i);
-    if (unit == ']') return i + 1;
-    std::size_t end;
-    if (units.Matches(i, "<!--")) {
-      end = units.Find(i + 4, "-->");
-      if (end != kNone) end += 3;
-    } else if (units.Matches(i, "<?")) {
-      end = units.Find(i + 2, "?>");
-      if (end != kNone) end += 2;
-    } else if (unit == '<') {
-      end = MarkupEnd(units, i + 1);
-    } else if (IsQuote(unit)) {
-      end = units.SkipLiteral(i);
-    } else {
-      end = i + 1;
-    }
-    if (end == kNone) return kNone;
-    i = end;
-  }
-  return kNone;
-}
+// Reads a DOCTYPE declaration as the grammar has it, down to the markup
+// declarations of its internal subset, so that one the parser would refuse
+// is refused here rather than blanked.
+class DoctypeReader {
+ public:
+  DoctypeReader(const Units& units, std::size_t at) : units_(units), at_(at) {}
 
-// The position just past a DOCTYPE declaration, from just after "<!DOCTYPE".
-std::size_t DoctypeEnd(const Units& units, std::size_t i) {
-  while (i < units.size()) {
-    const std::uint32_t unit = units.At(i);
-    if (IsQuote(unit)) {
-      i = units.SkipLiteral(i);
-    } else if (unit == '[') {
-      i = SubsetEnd(units, i + 1);
-    } else if (unit == '>') {
-      return i + 1;
-    } else {
-      ++i;
-    }
+  // The position just past the declaration, or kNone where it may go on
+  // past the units at hand.
+  std::size_t End() const {
+    const std::size_t size = units_.size();
+    std::size_t i = at_ + 9;  // "<!DOCTYPE"
+    if (i >= size) return kNone;
+    if (!IsSpace(units_.At(i))) Malformed();
+    i = SkipSpaces(units_, i);
+    i = Name(i);
     if (i == kNone) return kNone;
+    std::size_t j = SkipSpaces(units_, i);
+    if (j >= size) return kNone;
+    if (j > i && units_.At(j) != '[' && units_.At(j) != '>') {
+      if (size - j < 6) return kNone;
+      const bool is_public = units_.Matches(j, "PUBLIC");
+      if (!is_public && !units_.Matches(j, "SYSTEM")) Malformed();
+      i = j + 6;
+      for (int literals = is_public ? 2 : 1; literals > 0; --literals) {
+        if (i >= size) return kNone;
+        if (!IsSpace(units_.At(i))) Malformed();
+        i = SkipSpaces(units_, i);
+        if (i >= size) return kNone;
+        if (!IsQuote(units_.At(i))) Malformed();
+        i = units_.SkipLiteral(i);
+        if (i == kNone) return kNone;
+      }
+      j = SkipSpaces(units_, i);
+      if (j >= size) return kNone;
+    }
+    if (units_.At(j) == '[') {
+      j = SubsetEnd(j + 1);
+      if (j == kNone) return kNone;
+      j = SkipSpaces(units_, j);
+      if (j >= size) return kNone;
+    }
+    if (units_.At(j) != '>') Malformed();
+    return j + 1;
   }
-  return kNone;
+
+ private:
+  [[noreturn]] void Malformed() const {
+    ThrowExportError("the DOCTYPE declaration on line " + std::to_string(units_.LineOf(at_)) +
+                     " is not well-formed");
+  }
+
+  // The position just past the name at `i`, or kNone.
+  std::size_t Name(std::size_t i) const {
+    if (i >= units_.size()) return kNone;
+    if (!IsNameStart(units_.At(i))) Malformed();
+    while (i < units_.size() && IsNameChar(units_.At(i))) ++i;
+    return i < units_.size() ? i : kNone;
+  }
+
+  // The position just past the internal subset's ']', from just after its
+  // '['. It holds markup declarations, comments, PIs, parameter-entity
+  // references and white space, nothing else.
+  std::size_t SubsetEnd(std::size_t i) const {
+    // The shortest opening that decides, "<!NOTATION" and a space.
+    constexpr std::size_t kLongestOpening = 11;
+    for (;;) {
+      i = SkipSpaces(units_, i);
+      if (i >= units_.size()) return kNone;
+      const std::uint32_t unit = units_.At(i);
+      if (unit == ']') return i + 1;
+      std::size_t end;
+      if (unit == '%') {
+        end = Name(i + 1);
+        if (end == kNone) return kNone;
+        if (units_.At(end) != ';') Malformed();
+        ++end;
+      } else if (units_.Matches(i, "<!--")) {
+        end = units_.Find(i + 4, "-->");
+        if (end != kNone) end += 3;
+      } else if (units_.Matches(i, "<?")) {
+        end = units_.Find(i + 2, "?>");
+        if (end != kNone) end += 2;
+      } else if (units_.size() - i < kLongestOpening) {
+        return kNone;
+      } else if (IsDeclaration(i)) {
+        end = MarkupEnd(units_, i + 2);
+      } else {
+        Malformed();
+      }
+      if (end == kNone) return kNone;
+      i = end;
+    }
+  }
+
+  bool IsDeclaration(std::size_t i) const {
+    for (const std::string_view keyword : {"<!ELEMENT", "<!ATTLIST", "<!ENTITY", "<!NOTATION"}) {
+      if (units_.Matches(i, keyword) && IsSpace(units_.At(i + keyword.size()))) return true;
+    }
+    return false;
+  }
+
+  const Units& units_;
+  std::size_t at_;
+};
+
+// What stands where the prolog cannot go on, as a refusal names it.
+std::string Unreadable(const Units& units, std::size_t i) {
+  const auto at = [&](std::size_t k) { return k < units.size() ? units.At(k) : 0x20; };
+  std::string what =
+      "something other than comments, processing instructions, a DOCTYPE and the "
+      "root element";
+  if (at(i) == 0xFEFF || (at(i) == 0xEF && at(i + 1) == 0xBB && at(i + 2) == 0xBF)) {
+    what = "a second byte order mark";
+  } else if (at(i) == 0 || (at(i) == '<' && at(i + 1) == 0)) {
+    what = "a NUL character";
+  }
+  return "the export's prolog cannot be read on line " + std::to_string(units.LineOf(i)) +
+         ": it holds " + what;
 }
 
 // Blanks units [from, to), keeping line breaks.
@@ -274,9 +396,11 @@ Prolog GuardProlog(std::string& head, bool at_end) {
     prolog.encoding = DeclaredEncoding(units, 5, end);
     i = end + 2;
   }
-  // Anything but white space, comments, PIs and DOCTYPEs ends the prolog; a
-  // parser refuses whatever is not the root element.
+  // The prolog holds white space, comments, PIs and one DOCTYPE, and ends
+  // where the root element starts; whatever else stands there is refused,
+  // since a DOCTYPE could follow it unseen.
   constexpr std::size_t kLongestOpening = 9;  // "<!DOCTYPE"
+  bool doctype = false;
   for (;;) {
     while (i < units.size() && IsSpace(units.At(i))) ++i;
     if (units.size() - i < kLongestOpening && !at_end) return finish(false);
@@ -289,7 +413,12 @@ Prolog GuardProlog(std::string& head, bool at_end) {
       if (end == kNone) return finish(false);
       i = end + 2;
     } else if (units.Matches(i, "<!DOCTYPE")) {
-      const std::size_t end = DoctypeEnd(units, i + 9);
+      if (doctype) {
+        ThrowExportError("the export has a second DOCTYPE declaration, on line " +
+                         std::to_string(units.LineOf(i)));
+      }
+      doctype = true;
+      const std::size_t end = DoctypeReader(units, i).End();
       if (end == kNone) {
         if (!at_end) return finish(false);
         ThrowExportError("the DOCTYPE declaration on line " + std::to_string(units.LineOf(i)) +
@@ -297,8 +426,13 @@ Prolog GuardProlog(std::string& head, bool at_end) {
       }
       Blank(units, i, end);
       i = end;
-    } else {
+    } else if (i == units.size() || (units.size() - i == 1 && units.At(i) == '<')) {
+      // At the end of the file: the parser says what is missing.
       return finish(true);
+    } else if (units.At(i) == '<' && IsNameStart(units.At(i + 1))) {
+      return finish(true);
+    } else {
+      ThrowExportError(Unreadable(units, i));
     }
   }
 }

@@ -21,8 +21,9 @@ struct Prolog {
 // positions stay the same. When the prolog may go on past `head`, the result
 // is not complete and the caller reads more (at the end of the file,
 // `at_end`, it always is). Throws an Error (Fault::kExport) for an encoding
-// family the guard cannot read (UTF-32, EBCDIC) and for an unterminated
-// DOCTYPE.
+// family the guard cannot read (UTF-32, EBCDIC), for an XML declaration or a
+// DOCTYPE that is not well-formed or not closed, for a second DOCTYPE, and
+// for anything else it cannot read as a prolog.
 Prolog GuardProlog(std::string& head, bool at_end);
 
 }  // namespace sbrep

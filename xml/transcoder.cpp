@@ -66,6 +66,13 @@ std::string MarkName(const Prolog& prolog) {
   return prolog.big_endian ? "UTF-16BE" : "UTF-16LE";
 }
 
+// Whether UTF-8 text holds a character no export may hold where it stands:
+// U+0000, or U+FEFF, which belongs only at the start as the mark.
+bool HoldsForbidden(std::string_view utf8) {
+  return utf8.find('\0') != std::string_view::npos ||
+         utf8.find("\xEF\xBB\xBF") != std::string_view::npos;
+}
+
 }  // namespace
 
 Encoding ChooseEncoding(const Prolog& prolog) {
@@ -115,11 +122,15 @@ std::string_view Transcoder::Feed(std::string_view bytes, std::string* scratch) 
     case Form::kAscii:
       for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (At(bytes, i) >= 0x80) Fail(offset_ + i, bytes.substr(i, 1));
+        if (At(bytes, i) == 0) Refuse(offset_ + i, 0);
       }
       break;
     case Form::kLatin1:
       scratch->clear();
-      for (const char c : bytes) PutUtf8(static_cast<unsigned char>(c), scratch);
+      for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (At(bytes, i) == 0) Refuse(offset_ + i, 0);
+        PutUtf8(At(bytes, i), scratch);
+      }
       utf8 = *scratch;
       break;
     case Form::kUtf16:
@@ -152,20 +163,24 @@ void Transcoder::FeedUtf8(std::string_view bytes) {
   std::size_t i = 0;
   while (i < n) {
     if (due_ == 0) {
-      // Eight ASCII bytes at a time, the common case by far.
+      // Eight ASCII bytes at a time, none of them zero, the common case by
+      // far.
       while (i + 8 <= n) {
         std::uint64_t word;
         std::memcpy(&word, bytes.data() + i, 8);
-        if ((word & 0x8080808080808080ull) != 0) break;
+        const std::uint64_t zero = (word - 0x0101010101010101ull) & ~word;
+        if (((word | zero) & 0x8080808080808080ull) != 0) break;
         i += 8;
       }
       if (i >= n) break;
       const unsigned char lead = At(bytes, i);
       if (lead < 0x80) {
+        if (lead == 0) Refuse(offset_ + i, 0);
         ++i;
         continue;
       }
       carry_offset_ = offset_ + i;
+      code_ = lead;
       low_ = 0x80;
       high_ = 0xBF;
       if (lead >= 0xC2 && lead <= 0xDF) {
@@ -188,7 +203,10 @@ void Transcoder::FeedUtf8(std::string_view bytes) {
     if (next < low_ || next > high_) Fail(offset_ + i, bytes.substr(i, 1));
     low_ = 0x80;
     high_ = 0xBF;
-    --due_;
+    // Only EF BB BF makes U+FEFF, and the lead was seen: the rest in the
+    // bytes that follow it.
+    code_ = (code_ << 8) | next;
+    if (--due_ == 0 && code_ == 0xEFBBBF) Refuse(carry_offset_, 0xFEFF);
     ++i;
   }
 }
@@ -217,6 +235,7 @@ void Transcoder::FeedUtf16(std::string_view bytes, std::string* out) {
       i += 4;
       continue;
     }
+    if (first == 0 || first == 0xFEFF) Refuse(base + i, first);
     PutUtf8(first, out);
     i += 2;
   }
@@ -232,14 +251,17 @@ void Transcoder::FeedGbk(std::string_view bytes, std::string* out) {
   const bool gb18030 = encoding_.entry.code_page == CodePage::kGb18030;
   const std::size_t whole = WholeCharacters(in, gb18030);
   const std::string_view body = std::string_view(in).substr(0, whole);
-  if (!converter_->Decode(body, out)) {
+  const std::size_t before = out->size();
+  if (!converter_->Decode(body, out) || HoldsForbidden(std::string_view(*out).substr(before))) {
     // Only a failure pays for finding the character, one at a time.
-    std::string ignored;
+    std::string one;
     for (std::size_t i = 0; i < whole;) {
       const std::size_t length = CharLength(in, i, gb18030);
-      if (!converter_->Decode(body.substr(i, length), &ignored)) {
+      one.clear();
+      if (!converter_->Decode(body.substr(i, length), &one)) {
         Fail(base + i, body.substr(i, length));
       }
+      if (HoldsForbidden(one)) Refuse(base + i, one == std::string(1, '\0') ? 0 : 0xFEFF);
       i += length;
     }
     Fail(base, body.substr(0, 1));
@@ -253,27 +275,38 @@ void Transcoder::FeedGbk(std::string_view bytes, std::string* out) {
 void Transcoder::FeedCodePage(std::string_view bytes, std::string* out) {
   const std::string in = carry_ + std::string(bytes);
   const std::uint64_t base = carry_.empty() ? offset_ : carry_offset_;
+  const std::size_t before = out->size();
   const std::optional<std::size_t> whole = converter_->DecodeWhole(in, out);
-  if (!whole) FailWithin(in, base);
+  if (!whole || HoldsForbidden(std::string_view(*out).substr(before))) {
+    FailWithin(std::string_view(in).substr(0, whole ? *whole : in.size()), base);
+  }
   carry_offset_ = base + *whole;
   carry_ = in.substr(*whole);
 }
 
 void Transcoder::FailWithin(std::string_view bytes, std::uint64_t base) {
   // A character is the shortest run of bytes that converts on its own.
-  std::string ignored;
+  std::string one;
   std::size_t i = 0;
   while (i < bytes.size()) {
     std::size_t length = 0;
     for (std::size_t n = 1; n <= 4 && i + n <= bytes.size() && length == 0; ++n) {
-      ignored.clear();
-      if (converter_->Decode(bytes.substr(i, n), &ignored)) length = n;
+      one.clear();
+      if (converter_->Decode(bytes.substr(i, n), &one)) length = n;
     }
     // Shown with the byte after it, which a lead byte waits for.
     if (length == 0) Fail(base + i, bytes.substr(i, 2));
+    if (HoldsForbidden(one)) Refuse(base + i, one == std::string(1, '\0') ? 0 : 0xFEFF);
     i += length;
   }
   Fail(base, bytes.substr(0, 1));
+}
+
+void Transcoder::Refuse(std::uint64_t offset, std::uint32_t code) const {
+  ThrowExportError(code == 0 ? "the export holds a NUL character at byte offset " +
+                                   std::to_string(offset) + ", which XML does not allow"
+                             : "the export holds U+FEFF at byte offset " + std::to_string(offset) +
+                                   ", which is a byte order mark only at the start of a file");
 }
 
 void Transcoder::Fail(std::uint64_t offset, std::string_view bytes) const {

@@ -1,6 +1,8 @@
 // Turns an export's bytes into the UTF-8 the parser reads, chunk by chunk and
 // strictly: a byte sequence that is not valid in the export's encoding fails
 // with its offset in the file, so that no substitute character is ever read.
+// U+0000 and a U+FEFF past the mark fail too: from either a parser may take
+// the text for another encoding, or skip a mark that hides what follows.
 #pragma once
 
 #include <cstdint>
@@ -54,6 +56,8 @@ class Transcoder {
   // character at a time; `base` is the offset of `bytes` in the file.
   [[noreturn]] void FailWithin(std::string_view bytes, std::uint64_t base);
   [[noreturn]] void Fail(std::uint64_t offset, std::string_view bytes) const;
+  // A character that is valid in the encoding but not in an export.
+  [[noreturn]] void Refuse(std::uint64_t offset, std::uint32_t code) const;
 
   Encoding encoding_;
   std::uint64_t offset_ = 0;  // of the next byte fed
@@ -66,6 +70,7 @@ class Transcoder {
   int due_ = 0;
   unsigned char low_ = 0x80;
   unsigned char high_ = 0xBF;
+  std::uint32_t code_ = 0;  // the bytes of the character under way
   std::unique_ptr<CodePageConverter> converter_;
 };
 

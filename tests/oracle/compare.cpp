@@ -231,6 +231,18 @@ bool DeclaresGbk(const std::string& path) {
   }
 }
 
+// Whether two CDATA sections of the export stand side by side. MSXML under
+// Wine, built on libxml2's tree, merges them into one node where Windows'
+// MSXML, and the one-pass reader, count two.
+bool HasAdjacentCData(const std::string& path) {
+  fs::File file;
+  std::string bytes;
+  if (!file.Open(path, fs::OpenMode::kRead).ok() || !file.ReadAll(&bytes, 64u << 20).ok()) {
+    return false;
+  }
+  return bytes.find("]]><![CDATA[") != std::string::npos;
+}
+
 }  // namespace
 
 Verdict Compare(const KindEntry& kind, const std::string& path, const TableLines& old_lines,
@@ -239,7 +251,7 @@ Verdict Compare(const KindEntry& kind, const std::string& path, const TableLines
   const Outcome whole = Run([&] { return ReadWhole(kind, path); });
   const bool platform = oracle == Oracle::kPlatformParser;
   Verdict verdict;
-  if (platform && DeclaresGbk(path)) {
+  if (platform && (DeclaresGbk(path) || HasAdjacentCData(path))) {
     // What the platform's parser read, the one-pass reader must still read.
     if (whole.values && !stream.values && !bad_bytes) verdict = Differ(stream, whole);
   } else {

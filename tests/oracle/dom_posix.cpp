@@ -98,6 +98,18 @@ class XmlDocument final : public Document, public std::enable_shared_from_this<X
   DocPtr doc_;
 };
 
+// Each CDATA section a node of its own, as the platform's parser counts them;
+// libxml2's tree would add a section to one just before it. The whole-file
+// parser hands a section over in one piece.
+void SeparateCData(void* context, const xmlChar* value, int length) {
+  auto* parser = static_cast<xmlParserCtxt*>(context);
+  xmlNode* node = xmlNewCDataBlock(parser->myDoc, value, length);
+  if (node == nullptr || parser->node == nullptr || xmlAddChild(parser->node, node) == nullptr) {
+    xmlFreeNode(node);
+    xmlStopParser(parser);
+  }
+}
+
 }  // namespace
 
 std::shared_ptr<Document> Parse(std::string bytes, const std::string& name) {
@@ -107,6 +119,7 @@ std::shared_ptr<Document> Parse(std::string bytes, const std::string& name) {
   xmlInitParser();
   ContextPtr context(xmlNewParserCtxt());
   if (!context) ThrowMachineError("no XML parser: libxml2 cannot make a parser context");
+  context->sax->cdataBlock = &SeparateCData;
   const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
                       XML_PARSE_COMPACT | XML_PARSE_NOBLANKS;
   DocPtr doc(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr,
