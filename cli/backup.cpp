@@ -78,11 +78,6 @@ bool IsHex(std::string_view text, std::size_t count) {
          });
 }
 
-bool IsLink(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_symlink(std::filesystem::symlink_status(U8(path), error));
-}
-
 std::string ReadAll(const std::string& path, const std::string& what, std::uint64_t limit) {
   fs::File file;
   std::string bytes;
@@ -169,6 +164,11 @@ void Prune(const std::string& folder, const std::string& install_id, const std::
 }
 
 }  // namespace
+
+bool IsLink(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_symlink(std::filesystem::symlink_status(U8(path), error));
+}
 
 InstallIdentity IdentifyInstall(const std::string& install_folder) {
   const auto resolved = ResolvedFolder(install_folder);

@@ -91,6 +91,9 @@ struct CheckedBackup {
 };
 CheckedBackup ReadCheckedBackup(const std::string& path);
 
+// A symbolic link, which nothing in the backup folder follows.
+bool IsLink(const std::string& path);
+
 // The install folder of a table path "<install>\Dexlan\ICDAT\TABLE08.dat".
 std::string InstallFolderOf(const std::string& table_path);
 

@@ -1,11 +1,10 @@
 // sbrep restore: a backup goes back through the same crash-safe save a
-// transfer uses, after the diff and a yes, and only into the install it
-// came from.
+// transfer uses, after the diff and a yes, only into the install it came
+// from, and only once its bytes are proven the backup its sidecar names and
+// read as the table.
 #include <cctype>
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "cli/backup.h"
@@ -104,12 +103,6 @@ std::string TableOfOldName(const std::string& file) {
                                   : file.substr(kTime + 1, end - kTime - 1) + ".dat";
 }
 
-bool IsSymbolicLink(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_symlink(
-      std::filesystem::symlink_status(std::filesystem::u8path(path), error));
-}
-
 std::optional<std::string> ReadTable(const std::string& table) {
   const TableLock lock = LockTable(table);
   return ReadTableHeld(table);
@@ -133,7 +126,7 @@ int RunRestore(const Arguments& args, Console& console) {
     return Refuse(console, kExitInstall,
                   "'" + args.backup + "' is no backup's name; sbrep restore --list shows them");
   }
-  if (!fs::IsFile(path) && !fs::IsFolder(path) && !IsSymbolicLink(path)) {
+  if (!fs::IsFile(path) && !fs::IsFolder(path) && !IsLink(path)) {
     return Refuse(console, kExitInstall, "there is no backup " + path);
   }
 

@@ -691,9 +691,10 @@ TEST_F(Cli, ABackupGoesBackOnlyIntoTheInstallItCameFrom) {
   EXPECT_TRUE(Has(run.err, "not restored: the backup is of another install")) << run.err;
   EXPECT_EQ(ReadBytes(other.TablePath("TABLE08.dat")), before);
 
-  // Named by --client, the install it came from takes it.
-  const Outcome back = Sbrep({"restore", backups_.Join(name), "--client", client_.folder(), "--yes",
-                              "--backup-dir", backups_.path()});
+  // Named by --client, however it is spelled, the install it came from takes it.
+  const Outcome back =
+      Sbrep({"restore", backups_.Join(name), "--client", client_.folder() + "/Dexlan/..", "--yes",
+             "--backup-dir", backups_.path()});
   EXPECT_EQ(back.status, 0) << back.err;
   EXPECT_EQ(Table("TABLE08.dat"), ReadData("transfer/TABLE08.dat"));
 
