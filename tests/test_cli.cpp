@@ -21,6 +21,7 @@
 #include "host/process.h"
 #include "platform/codepage.h"
 #include "platform/filesystem.h"
+#include "support/injector.h"
 #include "support/support.h"
 #include "table_file/journal.h"
 #include "transfer_cases.h"
@@ -935,6 +936,31 @@ TEST(Backups, TheNewestFiftyOfEachTableOfEachInstallAreKeptAndNothingElseGoes) {
   const std::string next = cli::WriteBackup(folder.path(), one.TablePath("TABLE02.dat"));
   EXPECT_EQ(cli::ParseBackupName(fs::NameOf(next))->sequence, 54u);
   EXPECT_EQ(ReadBytes(taken), "another's\r\n");
+}
+
+// A backup that cannot be written whole leaves nothing behind: neither its
+// bytes without a sidecar, nor a partial sidecar.
+TEST(Backups, AFailedWriteLeavesNothingAndTheNextTakesTheSameNumber) {
+  FilingClient client;
+  client.PutTable("TABLE02.dat", "two\r\n");
+  const InjectedFault faults[] = {
+      {"write", Target::kTable, 1, How::kFails},  // the bytes
+      {"flush", Target::kTable, 1, How::kFails},
+      {"write", Target::kTemp, 1, How::kFails},  // the sidecar
+      {"replace", Target::kTemp, 1, How::kFails},
+  };
+  for (const InjectedFault& fault : faults) {
+    SCOPED_TRACE(std::string(fault.op) + (fault.target == Target::kTemp ? " sidecar" : " bytes"));
+    ScratchFolder folder;
+    {
+      Injector injector({fault});
+      EXPECT_THROW(cli::WriteBackup(folder.path(), client.TablePath("TABLE02.dat")),
+                   cli::BackupError);
+    }
+    EXPECT_EQ(ListFolder(folder.path()), "");
+    const std::string path = cli::WriteBackup(folder.path(), client.TablePath("TABLE02.dat"));
+    EXPECT_EQ(cli::ParseBackupName(fs::NameOf(path))->sequence, 1u);
+  }
 }
 
 // An install is its folder however it is spelled: backups and restore's
