@@ -53,6 +53,8 @@ constexpr OptionRule kOptions[] = {
     {Option::kFlag, "--quiet", nullptr, kCheck | kTransfer, &Arguments::quiet},
     {Option::kFlag, "--strict", nullptr, kCheck | kTransfer, &Arguments::strict},
     {Option::kFlag, "--list", nullptr, kRestore, &Arguments::list},
+    {Option::kFlag, "--all", nullptr, kRestore, &Arguments::all},
+    {Option::kFlag, "--force", nullptr, kRestore, &Arguments::force},
     {Option::kFlag, "--yes", nullptr, kRestore, &Arguments::yes},
     {Option::kFlag, "-y", nullptr, kRestore, &Arguments::yes},
     {Option::kFlag, "--version", nullptr, kTop, &Arguments::version},
@@ -228,6 +230,8 @@ void TakeOperands(const std::vector<std::string>& operands, Arguments* out) {
   if (out->command == Command::kRestore) {
     if (!operands.empty()) out->backup = operands[0];
     if (out->list && !out->backup.empty()) Fail("restore --list takes no BACKUP");
+    if (out->all && !out->backup.empty()) Fail("restore --all goes with --list, not a BACKUP");
+    if (out->force && out->backup.empty()) Fail("restore --force needs a BACKUP's path");
     return;
   }
   if (operands.size() < names.size()) {
@@ -374,7 +378,8 @@ std::string HelpText(Command command) {
              "  sbrep check KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
              "  sbrep transfer KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
              "                 [--backup-dir DIR]\n"
-             "  sbrep restore [--list] [BACKUP] [--client DIR] [--backup-dir DIR] [--yes]\n"
+             "  sbrep restore [--list [--all] | BACKUP [--force]] [--client DIR]\n"
+             "                [--backup-dir DIR] [--yes]\n"
              "  sbrep call KIND EXPORT [--dll PATH]\n"
              "  sbrep help [COMMAND]\n"
              "  sbrep --version [--dll PATH]\n"
@@ -450,15 +455,19 @@ std::string HelpText(Command command) {
              "  sbrep transfer vat-schedule-one invoices.xml\n"
              "  sbrep transfer 1 export.xml --client C:\\Dexlan-test --json\n";
     case Command::kRestore:
-      return "Usage: sbrep restore [--list] [BACKUP] [--client DIR] [--backup-dir DIR] [--yes]\n"
+      return "Usage: sbrep restore [--list [--all] | BACKUP [--force]] [--client DIR]\n"
+             "                     [--backup-dir DIR] [--yes]\n"
              "\n"
              "Lists the backups that transfers took, newest first, or puts one back: it\n"
+             "checks the backup against its sidecar and its content against the table,\n"
              "prints the diff from the table as it is to the backup, asks before it writes\n"
              "(unless --yes), backs the table up as it is, and saves the backup over it as\n"
              "a transfer saves. A backup goes back only into the install it came from.\n"
              "\n" +
              Options({{"BACKUP", "a backup's name as --list prints it, or its path"},
                       {"--list", "list the backups (also without BACKUP)"},
+                      {"--all", "with --list, also the files that are no backups, and why"},
+                      {"--force", "restore a backup without a sidecar (of 1.1.0) by its path"},
                       kClientLine,
                       {"--backup-dir DIR", "the backups are in DIR"},
                       {"--yes, -y", "do not ask"},
@@ -468,7 +477,7 @@ std::string HelpText(Command command) {
              "  0    restored, listed, or the table already holds the backup\n"
              "  1    not confirmed\n"
              "  2    the backup, the install or its folder is missing, or the backup is\n"
-             "       of another install\n"
+             "       of another install, not the tool's, or fails its checks\n"
              "  4    the table file is at fault: read-only, locked, or the save failed\n"
              "  5    the machine is at fault: the backup cannot be read or written\n"
              "  64   a usage error\n"
@@ -476,7 +485,7 @@ std::string HelpText(Command command) {
              "\n"
              "Examples:\n"
              "  sbrep restore --list\n"
-             "  sbrep restore 20240315-143012-123_TABLE08_C-Dexlan_3f2a9c1b.dat\n";
+             "  sbrep restore TABLE08_C-Dexlan_3f2a9c1b_000042.dat\n";
     case Command::kCall:
       return "Usage: sbrep call KIND EXPORT [--dll PATH]\n"
              "\n"

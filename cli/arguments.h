@@ -29,6 +29,8 @@ struct Arguments {
   bool quiet = false;
   bool strict = false;
   bool list = false;
+  bool all = false;    // restore --list --all: the files that are no backups too
+  bool force = false;  // restore of a backup without a sidecar, by its path
   bool yes = false;
   Encoding encoding = Encoding::kAuto;
 };

@@ -1,5 +1,6 @@
 // Where the tool finds things on this platform: its own program file, the
-// library a host loads beside it, and its backup folder.
+// library a host loads beside it, its backup folder, and what a folder is
+// however it is spelled.
 #pragma once
 
 #include <optional>
@@ -18,7 +19,13 @@ const char* LibraryFileName();
 // that name them are unset.
 std::optional<std::string> DefaultBackupFolder();
 
-// The local time now as "20240315-143012-123", which sorts as it happened.
-std::string LocalTimeStamp();
+// The time now in UTC as "2024-03-15T14:30:12Z". Only shown: nothing is
+// ordered by it, since a clock can be set back.
+std::string UtcTimeStamp();
+
+// The folder's one full path, however it is spelled: the final path of the
+// opened folder on Windows (drive aliases, "\\?\", "." and "..", and case
+// resolved), realpath elsewhere. Nothing when it cannot be opened.
+std::optional<std::string> ResolvedFolder(const std::string& folder);
 
 }  // namespace sbrep::cli

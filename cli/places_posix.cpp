@@ -1,6 +1,5 @@
 #include <limits.h>
 #include <stdlib.h>
-#include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -29,16 +28,24 @@ std::optional<std::string> DefaultBackupFolder() {
   return std::nullopt;
 }
 
-std::string LocalTimeStamp() {
-  timeval now = {};
-  ::gettimeofday(&now, nullptr);
-  tm local = {};
-  ::localtime_r(&now.tv_sec, &local);
+std::string UtcTimeStamp() {
+  const time_t now = ::time(nullptr);
+  tm utc = {};
+  ::gmtime_r(&now, &utc);
   char text[96];
-  std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d-%03d", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                static_cast<int>(now.tv_usec / 1000));
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900,
+                utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
   return text;
+}
+
+std::optional<std::string> ResolvedFolder(const std::string& folder) {
+  std::string native = folder;
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  char resolved[PATH_MAX];
+  if (native.empty() || ::realpath(native.c_str(), resolved) == nullptr) return std::nullopt;
+  return std::string(resolved);
 }
 
 }  // namespace sbrep::cli

@@ -140,6 +140,9 @@ int Transfer(const Arguments& args, Console& console) {
       report.stop = Stop::kWarnings;
       throw std::runtime_error("stopped by a warning");
     }
+    // A transfer that cannot save takes no backup: each retry would push an
+    // older, different one out.
+    if (auto refusal = ProbeWritable(p.paths.table_path)) ThrowTableError(*refusal);
     hold.emplace();
     try {
       report.backup = WriteBackup(BackupFolder(args), p.paths.table_path);

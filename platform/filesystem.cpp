@@ -24,6 +24,9 @@ std::string Describe(const Outcome& outcome) {
     case Status::kTooLarge:
       text = "too large";
       break;
+    case Status::kExists:
+      text = "already exists";
+      break;
     case Status::kOther:
       text = "error";
       break;

@@ -15,6 +15,7 @@ enum class Status {
   kAccessDenied,      // includes a read-only file or folder
   kSharingViolation,  // another handle's sharing mode forbids this
   kTooLarge,          // more bytes than the reader allows
+  kExists,            // a file that must be new is there already
   kOther,
 };
 
@@ -29,6 +30,7 @@ enum class OpenMode {
   kRead,              // existing file, read access, sharing read, write and delete
   kReadWrite,         // existing file, read and write access, sharing read and write
   kCreateOrTruncate,  // a new file, or an old one emptied; write access, no sharing
+  kCreateNew,         // a new file only (kExists otherwise); write access, no sharing
 };
 
 using Handle = std::intptr_t;

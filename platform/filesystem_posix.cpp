@@ -39,6 +39,8 @@ Outcome FromErrno(int code) {
     case ETXTBSY:
     case EBUSY:
       return {Status::kSharingViolation, code};
+    case EEXIST:
+      return {Status::kExists, code};
     default:
       return {Status::kOther, code};
   }
@@ -77,6 +79,9 @@ Outcome Open(const std::string& path, OpenMode mode, Handle* out) {
       break;
     case OpenMode::kCreateOrTruncate:
       flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+    case OpenMode::kCreateNew:
+      flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
       break;
   }
   const int fd = ::open(Native(path).c_str(), flags, 0644);

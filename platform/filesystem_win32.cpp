@@ -24,6 +24,9 @@ Outcome FromError(DWORD code) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
       return {Status::kSharingViolation, static_cast<long>(code)};
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return {Status::kExists, static_cast<long>(code)};
     default:
       return {Status::kOther, static_cast<long>(code)};
   }
@@ -63,6 +66,11 @@ Outcome Open(const std::string& path, OpenMode mode, Handle* out) {
       access = GENERIC_WRITE;
       share = 0;
       disposition = CREATE_ALWAYS;
+      break;
+    case OpenMode::kCreateNew:
+      access = GENERIC_WRITE;
+      share = 0;
+      disposition = CREATE_NEW;
       break;
   }
   const HANDLE handle = CreateFileW(win32::Widen(path).c_str(), access, share, nullptr, disposition,

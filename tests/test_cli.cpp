@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -19,6 +21,7 @@
 #include "host/process.h"
 #include "platform/codepage.h"
 #include "platform/filesystem.h"
+#include "support/injector.h"
 #include "support/support.h"
 #include "table_file/journal.h"
 #include "transfer_cases.h"
@@ -572,7 +575,7 @@ TEST_F(Cli, ATransferIsBackedUpAndRestoresByteForByte) {
   const auto parsed = cli::ParseBackupName(name);
   ASSERT_TRUE(parsed.has_value()) << name;
   EXPECT_EQ(parsed->table, "TABLE09.dat");
-  EXPECT_EQ(parsed->id, cli::InstallId(client_.folder()));
+  EXPECT_EQ(parsed->id, cli::IdentifyInstall(client_.folder()).id.substr(0, 8));
   EXPECT_EQ(transfer.out.rfind("backup: " + backups_.Join(name) + "\nresult: 0\n", 0), 0u)
       << transfer.out;
   EXPECT_EQ(ReadBytes(backups_.Join(name)), old_bytes);
@@ -586,7 +589,7 @@ TEST_F(Cli, ATransferIsBackedUpAndRestoresByteForByte) {
     EXPECT_TRUE(Has(declined.err, "restore TABLE09.dat from this backup? [y/N] "));
     EXPECT_EQ(Table("TABLE09.dat"), filed);
   }
-  EXPECT_EQ(Backups(), name);
+  EXPECT_EQ(Backups(), name + " " + fs::NameOf(cli::SidecarOf(name)));
 
   const Outcome restored = Sbrep({"restore", name, "--backup-dir", backups_.path()}, "y\n");
   EXPECT_EQ(restored.status, 0) << restored.err;
@@ -613,10 +616,11 @@ TEST_F(Cli, BackupsGoToThePlatformsFolderUnlessOneIsGiven) {
   EXPECT_EQ(*folder, cli::LibraryFileName() == std::string("sbrep.dll")
                          ? backups_.Join("local") + "\\sbrep\\backups"
                          : backups_.Join("state") + "/sbrep/backups");
-  EXPECT_EQ(OnlyBackup(*folder).substr(20, 8), "TABLE02_");
+  EXPECT_EQ(OnlyBackup(*folder).substr(0, 8), "TABLE02_");
   const Outcome list = Sbrep({"restore"});
   EXPECT_EQ(list.status, 0);
-  EXPECT_TRUE(Has(list.out, "1 backup in " + *folder + ", newest first:\n")) << list.out;
+  EXPECT_TRUE(Has(list.out, "1 backup in " + *folder + ", by install and table, newest first:\n"))
+      << list.out;
 }
 
 TEST_F(Cli, AFailedBackupStopsTheTransferBeforeAnythingIsWritten) {
@@ -650,7 +654,7 @@ TEST_F(Cli, ARestoreRefusedForAReadOnlyTableLeavesEverythingAsItWas) {
                   "read-only"))
       << run.err;
   EXPECT_EQ(Table("TABLE08.dat"), filed);
-  EXPECT_EQ(Backups(), name);
+  EXPECT_EQ(Backups(), name + " " + fs::NameOf(cli::SidecarOf(name)));
   EXPECT_EQ(Icdat(), "TABLE02.dat TABLE08.dat TABLE09.dat");
 }
 
@@ -688,9 +692,10 @@ TEST_F(Cli, ABackupGoesBackOnlyIntoTheInstallItCameFrom) {
   EXPECT_TRUE(Has(run.err, "not restored: the backup is of another install")) << run.err;
   EXPECT_EQ(ReadBytes(other.TablePath("TABLE08.dat")), before);
 
-  // Named by --client, the install it came from takes it.
-  const Outcome back = Sbrep({"restore", backups_.Join(name), "--client", client_.folder(), "--yes",
-                              "--backup-dir", backups_.path()});
+  // Named by --client, however it is spelled, the install it came from takes it.
+  const Outcome back =
+      Sbrep({"restore", backups_.Join(name), "--client", client_.folder() + "/Dexlan/..", "--yes",
+             "--backup-dir", backups_.path()});
   EXPECT_EQ(back.status, 0) << back.err;
   EXPECT_EQ(Table("TABLE08.dat"), ReadData("transfer/TABLE08.dat"));
 
@@ -699,49 +704,286 @@ TEST_F(Cli, ABackupGoesBackOnlyIntoTheInstallItCameFrom) {
   EXPECT_TRUE(Has(unknown.err, "'nothing.dat' is no backup's name")) << unknown.err;
 }
 
-TEST(Backups, NamesReadBackAndTheLastFiftyOfEachTableAreKept) {
-  const cli::BackupName name =
-      cli::NameBackup("20240315-143012-123", "TABLE08.dat", "C:\\财务 软件\\dexlan_1\\");
-  EXPECT_EQ(name.file, "20240315-143012-123_TABLE08_C-财务-软件-dexlan-1_" + name.id + ".dat");
+// A restore checks what it would write before it writes: the sidecar, the
+// bytes against it, and the content against the table. Each forgery is
+// refused with its reason, and nothing is written, not even a backup.
+TEST_F(Cli, ARestoreRefusesWhatItCannotProveIsTheTablesBackup) {
+  const std::string xml = PutExport("transfer/balance-sheet.xml", "zcfzb.xml");
+  ASSERT_EQ(Sbrep({"transfer", "1", xml, "--backup-dir", backups_.path()}).status, 0);
+  const std::string genuine = backups_.Join(OnlyBackup(backups_.path()));
+  const std::string bytes = ReadBytes(genuine);
+  const std::string sidecar = ReadBytes(cli::SidecarOf(genuine));
+  const std::string name = fs::NameOf(genuine);
+  const std::string as_table02 = ReplacedAll(name, "TABLE08", "TABLE02");
+  const std::string old_name = "20240315-143012-123_TABLE08_x_3f2a9c1b.dat";
+  // A backup the tool took of what a table held at the time.
+  const auto backup_of = [&](const std::string& table, const std::string& held,
+                             const std::string& folder) {
+    const std::string before = Table("TABLE08.dat");
+    client_.PutTable(table, held);
+    const std::string path = cli::WriteBackup(folder, client_.TablePath(table));
+    if (table == "TABLE08.dat")
+      client_.PutTable(table, before);
+    else
+      RemoveFile(client_.TablePath(table));
+    return path;
+  };
+  struct Forgery {
+    const char* name;
+    // Puts the forgery in the folder and gives the restore's arguments.
+    std::function<Strings(const ScratchFolder&)> make;
+    std::string reason;
+  };
+  const Forgery forgeries[] = {
+      {"a TABLE08 backup and its sidecar under TABLE02 names",
+       [&](const ScratchFolder& f) {
+         WriteBytes(f.Join(as_table02), bytes);
+         WriteBytes(cli::SidecarOf(f.Join(as_table02)), sidecar);
+         return Strings{as_table02};
+       },
+       "detail: its sidecar is another file's"},
+      {"a backup without its sidecar",
+       [&](const ScratchFolder& f) {
+         WriteBytes(f.Join(as_table02), bytes);
+         return Strings{as_table02};
+       },
+       "is not a backup the tool took: it has no sidecar"},
+      {"a TABLE77 name",
+       [&](const ScratchFolder& f) {
+         const std::string forged = ReplacedAll(name, "TABLE08", "TABLE77");
+         WriteBytes(f.Join(forged), bytes);
+         return Strings{forged};
+       },
+       "it has no sidecar"},
+      {"emptied",
+       [&](const ScratchFolder& f) {
+         WriteBytes(f.Join(name), "");
+         WriteBytes(cli::SidecarOf(f.Join(name)), sidecar);
+         return Strings{name};
+       },
+       "detail: it holds 0 bytes, its sidecar " + std::to_string(bytes.size())},
+      {"one figure changed",
+       [&](const ScratchFolder& f) {
+         WriteBytes(f.Join(name), ReplacedAll(bytes, "L01:1,", "L01:2,"));
+         WriteBytes(cli::SidecarOf(f.Join(name)), sidecar);
+         return Strings{name};
+       },
+       "detail: its bytes are not those its sidecar's SHA-256 names"},
+      {"a TABLE08 table backed up as TABLE77",
+       [&](const ScratchFolder& f) { return Strings{backup_of("TABLE77.dat", bytes, f.path())}; },
+       "does not read as TABLE77.dat\ndetail: its first line is '[TABLE08]', not the [TABLE77]"},
+      {"a table cut to 300 bytes, backed up",
+       [&](const ScratchFolder& f) {
+         return Strings{backup_of("TABLE08.dat", bytes.substr(0, 300), f.path())};
+       },
+       "does not read as TABLE08.dat\ndetail: TABLE08.dat has 12 lines, 83 needed"},
+      {"an empty table, backed up",
+       [&](const ScratchFolder& f) { return Strings{backup_of("TABLE08.dat", "", f.path())}; },
+       "detail: it is empty"},
+      {"a 1.1.0 backup without --force",
+       [&](const ScratchFolder& f) {
+         WriteBytes(f.Join(old_name), bytes);
+         return Strings{f.Join(old_name)};
+       },
+       "give its path and --force"},
+      {"a 1.1.0 backup cut to 300 bytes",
+       [&](const ScratchFolder& f) {
+         WriteBytes(f.Join(old_name), bytes.substr(0, 300));
+         return Strings{f.Join(old_name), "--force"};
+       },
+       "detail: TABLE08.dat has 12 lines, 83 needed"},
+      {"a 1.1.0 backup of TABLE08 under a TABLE02 name",
+       [&](const ScratchFolder& f) {
+         const std::string forged = ReplacedAll(old_name, "TABLE08", "TABLE02");
+         WriteBytes(f.Join(forged), bytes);
+         return Strings{f.Join(forged), "--force"};
+       },
+       "does not read as TABLE02.dat\ndetail: its first line names TABLE08.dat"},
+  };
+  const std::string table = Table("TABLE08.dat");
+  for (const Forgery& forgery : forgeries) {
+    SCOPED_TRACE(forgery.name);
+    ScratchFolder folder;
+    Strings args = {"restore"};
+    for (const std::string& arg : forgery.make(folder)) args.push_back(arg);
+    const std::string listed = ListFolder(folder.path());
+    args.insert(args.end(), {"--client", client_.folder(), "--backup-dir", folder.path(), "--yes"});
+    const Outcome run = Sbrep(args);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_TRUE(Has(run.err, forgery.reason)) << run.err;
+    EXPECT_EQ(Table("TABLE08.dat"), table);
+    EXPECT_EQ(Icdat(), "TABLE02.dat TABLE08.dat TABLE09.dat");
+    EXPECT_EQ(ListFolder(folder.path()), listed) << "no backup was taken";
+  }
+
+  // A link named like a backup is never followed, even to a backup.
+  ScratchFolder links;
+  std::error_code error;
+  std::filesystem::create_symlink(std::filesystem::u8path(genuine),
+                                  std::filesystem::u8path(links.Join(name)), error);
+  if (!error) {
+    WriteBytes(cli::SidecarOf(links.Join(name)), sidecar);
+    const Outcome run = Sbrep({"restore", name, "--backup-dir", links.path(), "--yes"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(Has(run.err, "detail: it is a symbolic link, which is never followed")) << run.err;
+    EXPECT_TRUE(Has(Sbrep({"restore", "--list", "--all", "--backup-dir", links.path()}).out,
+                    name + ": it is a symbolic link"));
+  }
+
+  // A whole 1.1.0 backup goes back by its path with --force.
+  ScratchFolder old;
+  WriteBytes(old.Join(old_name), ReadData("transfer/TABLE08.dat"));
+  const Outcome forced =
+      Sbrep({"restore", old.Join(old_name), "--force", "--yes", "--backup-dir", backups_.path()});
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_TRUE(Has(forced.err, "has no sidecar; its install cannot be checked")) << forced.err;
+  EXPECT_EQ(Table("TABLE08.dat"), ReadData("transfer/TABLE08.dat"));
+}
+
+// A transfer that will fail takes no backup, and the same table twice is
+// backed up once: retries never push the history out.
+TEST_F(Cli, OnlyATransferThatCanSaveTakesABackupAndOnlyOfNewBytes) {
+  const std::string xml = PutExport("transfer/income-statement.xml", "syb.xml");
+  const std::string table = client_.TablePath("TABLE09.dat");
+  MakeReadOnly(table, true);
+  for (int i = 0; i < 3; ++i) {
+    const Outcome run = Sbrep({"transfer", "2", xml, "--backup-dir", backups_.path()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "read-only")) << run.err;
+  }
+  MakeReadOnly(table, false);
+  EXPECT_EQ(Backups(), "");
+
+  std::string last;
+  for (int i = 0; i < 3; ++i) {
+    const Outcome run = Sbrep({"transfer", "2", xml, "--backup-dir", backups_.path()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    last = run.out.substr(0, run.out.find('\n'));
+  }
+  const auto entries = cli::ListBackups(backups_.path());
+  ASSERT_EQ(entries.size(), 2u) << "the original table, then the filed one once";
+  EXPECT_EQ(last, "backup: " + entries[0].path);
+  EXPECT_EQ(ReadBytes(entries[0].path), Table("TABLE09.dat"));
+  EXPECT_EQ(ReadBytes(entries[1].path), ReadData("transfer/TABLE09.dat"));
+}
+
+// Backups are ordered by their number, not the clock: the one just taken
+// stays, pruning keeps the newest 50 of one table of one install, and it
+// deletes nothing its sidecar does not prove the tool wrote.
+TEST(Backups, TheNewestFiftyOfEachTableOfEachInstallAreKeptAndNothingElseGoes) {
+  const cli::InstallIdentity install{"C:\\财务 软件\\dexlan_1", std::string(64, 'a')};
+  const cli::BackupName name = cli::NameBackup("TABLE08.dat", install, 42);
+  EXPECT_EQ(name.file, "TABLE08_C-财务-软件-dexlan-1_aaaaaaaa_000042.dat");
   const auto parsed = cli::ParseBackupName(name.file);
   ASSERT_TRUE(parsed.has_value());
   EXPECT_EQ(parsed->table, "TABLE08.dat");
-  EXPECT_EQ(parsed->install, "C-财务-软件-dexlan-1");
-  EXPECT_EQ(parsed->id, cli::InstallId("c:/财务 软件/DEXLAN_1"));
-  EXPECT_NE(parsed->id, cli::InstallId("C:\\财务 软件\\dexlan_2"));
+  EXPECT_EQ(parsed->sequence, 42u);
   for (const char* bad :
-       {"TABLE08.dat", "20240315-143012-123_TABLE08_x_3f2a9c1b.txt",
-        "2024031-143012-123_TABLE08_x_3f2a9c1b.dat", "20240315-143012-123_TABLE08_3f2a9c1b.dat"}) {
+       {"TABLE08.dat", "TABLE08_x_3f2a9c1b_000001.txt", "TABLE08_x_3f2a9c1_000001.dat",
+        "TABLE08_x_3f2a9c1b_01.dat", "TABLE08_3f2a9c1b_000001.dat"}) {
     EXPECT_FALSE(cli::ParseBackupName(bad).has_value()) << bad;
   }
 
   FilingClient one;
   FilingClient two;
-  one.PutTable("TABLE02.dat", "one\r\n");
-  one.PutTable("TABLE09.dat", "nine\r\n");
-  two.PutTable("TABLE02.dat", "two\r\n");
   ScratchFolder folder;
-  std::string first;
-  for (int i = 0; i < 52; ++i) {
-    const std::string path = cli::WriteBackup(folder.path(), one.TablePath("TABLE02.dat"));
-    if (i == 0) first = fs::NameOf(path);
-  }
-  cli::WriteBackup(folder.path(), one.TablePath("TABLE09.dat"));
+  // What a person keeps there, and a backup of 1.1.0, named like backups.
+  const std::string id = cli::IdentifyInstall(one.folder()).id.substr(0, 8);
+  const std::string kept = "TABLE02_KEEP-year-end-DO-NOT-DELETE_" + id + "_000001.dat";
+  const std::string old = "20240315-143012-123_TABLE02_x_" + id + ".dat";
+  WriteBytes(folder.Join(kept), "kept\r\n");
+  WriteBytes(folder.Join(old), "old\r\n");
+  two.PutTable("TABLE02.dat", "two\r\n");
   cli::WriteBackup(folder.path(), two.TablePath("TABLE02.dat"));
-  const auto entries = cli::ListBackups(folder.path());
-  std::size_t counts[3] = {};
-  for (const auto& entry : entries) {
-    EXPECT_NE(entry.name.file, first);
-    const bool of_one = entry.name.id == cli::InstallId(one.folder());
-    counts[entry.name.table == "TABLE09.dat" ? 1 : of_one ? 0 : 2]++;
-    EXPECT_EQ(ReadBytes(entry.path), entry.name.table == "TABLE09.dat" ? "nine\r\n"
-                                     : of_one                          ? "one\r\n"
-                                                                       : "two\r\n");
+  one.PutTable("TABLE09.dat", "nine\r\n");
+  cli::WriteBackup(folder.path(), one.TablePath("TABLE09.dat"));
+  std::string last;
+  for (int i = 0; i < 52; ++i) {
+    // The clock set back halfway changes nothing: nothing is ordered by it.
+    EnvironmentVariable zone("TZ", i < 51 ? "Etc/GMT-14" : "Etc/GMT+12");
+    one.PutTable("TABLE02.dat", "v" + std::to_string(i) + "\r\n");
+    last = cli::WriteBackup(folder.path(), one.TablePath("TABLE02.dat"));
   }
-  EXPECT_EQ(counts[0], cli::kBackupsKept);
-  EXPECT_EQ(counts[1], 1u);
-  EXPECT_EQ(counts[2], 1u);
-  EXPECT_EQ(ListFolder(folder.path()).find('~'), std::string::npos) << "no partial backup is left";
+  EXPECT_EQ(ReadBytes(last), "v51\r\n");
+  EXPECT_EQ(cli::ParseBackupName(fs::NameOf(last))->sequence, 52u);
+
+  std::vector<cli::OtherFile> others;
+  const auto entries = cli::ListBackups(folder.path(), &others);
+  ASSERT_EQ(entries.size(), cli::kBackupsKept + 2);
+  std::size_t of_one = 0;
+  for (const auto& entry : entries) {
+    EXPECT_EQ(ReadBytes(entry.path).size(), entry.facts.size);
+    if (entry.facts.table == "TABLE02.dat" && entry.facts.install_id.compare(0, 8, id) == 0) {
+      EXPECT_GE(entry.facts.sequence, 3u) << "the two oldest went";
+      if (of_one++ == 0) {
+        EXPECT_EQ(entry.path, last) << "newest first";
+      }
+    }
+  }
+  EXPECT_EQ(of_one, cli::kBackupsKept);
+  ASSERT_EQ(others.size(), 2u);
+  EXPECT_EQ(ReadBytes(folder.Join(kept)), "kept\r\n");
+  EXPECT_EQ(ReadBytes(folder.Join(old)), "old\r\n");
+  EXPECT_EQ(ListFolder(folder.path()).find('~'), std::string::npos) << "no partial sidecar is left";
+
+  // The same bytes again are not backed up again; a name another transfer
+  // took is passed over, and its file left alone.
+  EXPECT_EQ(cli::WriteBackup(folder.path(), one.TablePath("TABLE02.dat")), last);
+  const std::string taken =
+      folder.Join(cli::NameBackup("TABLE02.dat", cli::IdentifyInstall(one.folder()), 53).file);
+  WriteBytes(taken, "another's\r\n");
+  one.PutTable("TABLE02.dat", "v52\r\n");
+  const std::string next = cli::WriteBackup(folder.path(), one.TablePath("TABLE02.dat"));
+  EXPECT_EQ(cli::ParseBackupName(fs::NameOf(next))->sequence, 54u);
+  EXPECT_EQ(ReadBytes(taken), "another's\r\n");
+}
+
+// A backup that cannot be written whole leaves nothing behind: neither its
+// bytes without a sidecar, nor a partial sidecar.
+TEST(Backups, AFailedWriteLeavesNothingAndTheNextTakesTheSameNumber) {
+  FilingClient client;
+  client.PutTable("TABLE02.dat", "two\r\n");
+  const InjectedFault faults[] = {
+      {"write", Target::kTable, 1, How::kFails},  // the bytes
+      {"flush", Target::kTable, 1, How::kFails},
+      {"write", Target::kTemp, 1, How::kFails},  // the sidecar
+      {"replace", Target::kTemp, 1, How::kFails},
+  };
+  for (const InjectedFault& fault : faults) {
+    SCOPED_TRACE(std::string(fault.op) + (fault.target == Target::kTemp ? " sidecar" : " bytes"));
+    ScratchFolder folder;
+    {
+      Injector injector({fault});
+      EXPECT_THROW(cli::WriteBackup(folder.path(), client.TablePath("TABLE02.dat")),
+                   cli::BackupError);
+    }
+    EXPECT_EQ(ListFolder(folder.path()), "");
+    const std::string path = cli::WriteBackup(folder.path(), client.TablePath("TABLE02.dat"));
+    EXPECT_EQ(cli::ParseBackupName(fs::NameOf(path))->sequence, 1u);
+  }
+}
+
+// An install is its folder however it is spelled: backups and restore's
+// guard go by the folder resolved.
+TEST(Backups, AnInstallIsItsFolderHoweverItIsSpelled) {
+  FilingClient client;
+  const std::string folder = client.folder();
+  const std::string id = cli::IdentifyInstall(folder).id;
+  const bool windows = cli::LibraryFileName() == std::string("sbrep.dll");
+  std::vector<std::string> spellings = {folder + "/", folder + "/.", folder + "/Dexlan/..",
+                                        fs::FolderOf(folder) + "./" + fs::NameOf(folder)};
+  if (windows) {
+    spellings.push_back("\\\\?\\" + folder);
+    std::string upper = folder;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    spellings.push_back(upper);
+  }
+  for (const std::string& spelling : spellings) {
+    EXPECT_EQ(cli::IdentifyInstall(spelling).id, id) << spelling;
+  }
+  FilingClient other;
+  EXPECT_NE(cli::IdentifyInstall(other.folder()).id, id);
+  EXPECT_THROW(cli::IdentifyInstall(folder + "/missing"), cli::BackupError);
 }
 
 // ---------------------------------------------------------------------------

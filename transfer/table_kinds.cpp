@@ -24,4 +24,23 @@ const KindEntry* FindTableKind(std::int32_t number) noexcept {
 
 const KindEntry& EntryOf(TableKind kind) { return *FindTableKind(static_cast<std::int32_t>(kind)); }
 
+const KindEntry* FindTableFile(std::string_view file_name) noexcept {
+  for (const KindEntry& entry : kTableKinds) {
+    if (entry.file_name == file_name) return &entry;
+  }
+  return nullptr;
+}
+
+void CheckLinesFit(const KindEntry& kind, const TableLines& lines) {
+  Values blank = VatTotals{};
+  if (kind.kind == TableKind::kBalanceSheet || kind.kind == TableKind::kIncomeStatement) {
+    const RowTable& layout =
+        kind.kind == TableKind::kBalanceSheet ? kBalanceSheetRows : kIncomeStatementRows;
+    RowValues rows;
+    rows.rows.resize(layout.rows);
+    blank = std::move(rows);
+  }
+  kind.build(kind, lines, blank);
+}
+
 }  // namespace sbrep

@@ -37,4 +37,11 @@ extern const std::array<KindEntry, 3> kTableKinds;
 const KindEntry* FindTableKind(std::int32_t number) noexcept;
 const KindEntry& EntryOf(TableKind kind);
 
+// The kind whose table file is `file_name` ("TABLE08.dat"); null for any other.
+const KindEntry* FindTableFile(std::string_view file_name) noexcept;
+
+// Throws the Error a transfer would (Fault::kTable) when `lines` are too few
+// for the kind's build: a table checked without an export.
+void CheckLinesFit(const KindEntry& kind, const TableLines& lines);
+
 }  // namespace sbrep
