@@ -3,15 +3,17 @@
 #include <algorithm>
 #include <cctype>
 
+#include "transfer/numbers.h"
+
 namespace sbrep::cli {
 namespace {
 
-struct CommandName {
+struct CommandWord {
   Command command;
   const char* name;
 };
 
-constexpr CommandName kCommands[] = {
+constexpr CommandWord kCommands[] = {
     {Command::kCheck, "check"},
     {Command::kTransfer, "transfer"},
     {Command::kRestore, "restore"},
@@ -75,12 +77,7 @@ unsigned Bit(Command command) {
   return kTop;
 }
 
-const char* NameOf(Command command) {
-  for (const CommandName& c : kCommands) {
-    if (c.command == command) return c.name;
-  }
-  return "sbrep";
-}
+const char* NameOf(Command command) { return CommandName(command); }
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -127,7 +124,7 @@ const KindEntry& KindOf(const std::string& text) {
 
 Command CommandOf(const std::string& word) {
   std::vector<std::string> names;
-  for (const CommandName& c : kCommands) {
+  for (const CommandWord& c : kCommands) {
     if (word == c.name) return c.command;
     names.emplace_back(c.name);
   }
@@ -181,23 +178,35 @@ bool IsHelp(const std::string& arg) {
   return arg == "--help" || arg == "-h" || arg == "-?" || arg == "/?";
 }
 
-void Apply(const OptionRule& rule, const std::string& value, Arguments* out) {
+// A value given twice is a slip of a script or of the keyboard: which one
+// was meant cannot be told.
+void Once(const OptionRule& rule, bool given) {
+  if (given) Fail(std::string("option ") + rule.name + " is given twice; give it once");
+}
+
+void Apply(const OptionRule& rule, const std::string& value, bool* encoding_given, Arguments* out) {
   switch (rule.option) {
     case Option::kFlag:
       out->*rule.flag = true;
       break;
     case Option::kClient:
+      Once(rule, out->client.has_value());
       out->client = value;
       break;
     case Option::kBackupDir:
-      if (value.empty()) Fail("--backup-dir needs a folder, not empty text");
+      Once(rule, out->backup_dir.has_value());
+      // Blanks alone would make a folder named by them.
+      if (TrimBlanks(value).empty()) Fail("--backup-dir takes a folder, not empty text");
       out->backup_dir = value;
       break;
     case Option::kDll:
-      if (value.empty()) Fail("--dll needs the path of the library, not empty text");
+      Once(rule, out->dll.has_value());
+      if (TrimBlanks(value).empty()) Fail("--dll needs the path of the library, not empty text");
       out->dll = value;
       break;
     case Option::kEncoding:
+      Once(rule, *encoding_given);
+      *encoding_given = true;
       out->encoding = EncodingOf(value);
       break;
   }
@@ -238,6 +247,9 @@ void TakeOperands(const std::vector<std::string>& operands, Arguments* out) {
   out->export_path = operands[1];
 }
 
+// Fills `out` as far as the arguments go; throws UsageError.
+void ParseInto(const std::vector<std::string>& args, Arguments* out);
+
 }  // namespace
 
 std::string KindChoices() {
@@ -251,6 +263,13 @@ std::string KindChoices() {
              std::string(entry.cli_name);
   }
   return numbers + names;
+}
+
+const char* CommandName(Command command) {
+  for (const CommandWord& c : kCommands) {
+    if (c.command == command) return c.name;
+  }
+  return "sbrep";
 }
 
 std::string NearestWord(const std::string& word, const std::vector<std::string>& candidates) {
@@ -268,9 +287,31 @@ std::string NearestWord(const std::string& word, const std::vector<std::string>&
 
 Arguments ParseArguments(const std::vector<std::string>& args) {
   Arguments out;
+  try {
+    ParseInto(args, &out);
+  } catch (UsageError& e) {
+    e.command = out.command;
+    throw;
+  }
+  return out;
+}
+
+bool AsksForJson(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--") return false;
+    if (arg == "--json") return true;
+  }
+  return false;
+}
+
+namespace {
+
+void ParseInto(const std::vector<std::string>& args, Arguments* into) {
+  Arguments& out = *into;
   std::vector<std::string> operands;
   bool options_ended = false;
   bool help_word = false;
+  bool encoding_given = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (!options_ended && IsHelp(arg)) {
@@ -295,7 +336,7 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
       } else {
         Fail("option " + name + " needs " + rule.value);
       }
-      Apply(rule, value, &out);
+      Apply(rule, value, &encoding_given, &out);
       continue;
     }
     if (out.command == Command::kNone) {
@@ -310,20 +351,17 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
     if (help_word) Fail("help takes one command at the most, not '" + arg + "'");
     operands.push_back(arg);
   }
-  if (out.help) return out;
+  if (out.help) return;
   if (out.version) {
     if (out.command != Command::kNone) Fail("--version goes before any command");
-    return out;
+    return;
   }
   if (out.command == Command::kNone) {
     Fail("a command is needed: check, transfer, restore or call; sbrep --help shows the usage");
   }
   if (out.json && out.quiet) Fail("--json and --quiet do not go together");
   TakeOperands(operands, &out);
-  return out;
 }
-
-namespace {
 
 struct HelpLine {
   const char* name;

@@ -173,6 +173,13 @@ int Transfer(const Arguments& args, Console& console) {
   return Finish(report, args, console);
 }
 
+void SetEncoding(Encoding encoding, Console& console) {
+  if (encoding == Encoding::kAuto || !console.set_encoding) return;
+  console.out << std::flush;
+  console.err << std::flush;
+  console.set_encoding(encoding);
+}
+
 int Run(const std::vector<std::string>& args, Console& console) {
   Arguments parsed;
   try {
@@ -180,17 +187,22 @@ int Run(const std::vector<std::string>& args, Console& console) {
     if (parsed.client) CheckClientFolder(*parsed.client);
   } catch (const UsageError& e) {
     console.err << "sbrep: " << e.what() << "\n" << std::flush;
+    if (AsksForJson(args)) {
+      SetEncoding(Encoding::kUtf8, console);
+      WriteJsonOutcome(e.command, kExitUsage, "usage", e.what(), console.out);
+    }
     return kExitUsage;
   }
   // JSON is UTF-8 wherever it goes.
   if (parsed.json) parsed.encoding = Encoding::kUtf8;
-  if (parsed.encoding != Encoding::kAuto && console.set_encoding) {
-    console.out << std::flush;
-    console.err << std::flush;
-    console.set_encoding(parsed.encoding);
-  }
+  SetEncoding(parsed.encoding, console);
+  SetInterruptJson(parsed.json ? CommandName(parsed.command) : "");
   if (parsed.help) {
-    console.out << HelpText(parsed.command) << std::flush;
+    if (parsed.json) {
+      WriteJsonHelp(HelpText(parsed.command), console.out);
+    } else {
+      console.out << HelpText(parsed.command) << std::flush;
+    }
     return kExitReady;
   }
   if (parsed.version) return RunVersion(parsed, console);
@@ -218,14 +230,29 @@ std::string BackupFolder(const Arguments& args) {
 }
 
 int RunCli(const std::vector<std::string>& args, Console& console) {
+  int status = kExitMachine;
   try {
-    return Run(args, console);
+    status = Run(args, console);
   } catch (const std::exception& e) {
     console.err << "sbrep: " << e.what() << "\n" << std::flush;
+    if (AsksForJson(args))
+      WriteJsonOutcome(Command::kNone, status, "machine", e.what(), console.out);
   } catch (...) {
     console.err << "sbrep: unknown failure\n" << std::flush;
   }
-  return kExitMachine;
+  console.out << std::flush;
+  console.err << std::flush;
+  // What a script reads is incomplete: success must not be told by the
+  // status alone.
+  const bool out_failed = !console.out;
+  if (out_failed || !console.err) {
+    console.err.clear();
+    console.err << "sbrep: cannot write the " << (out_failed ? "output" : "error stream")
+                << "; what it shows is incomplete\n"
+                << std::flush;
+    return kExitOutput;
+  }
+  return status;
 }
 
 }  // namespace sbrep::cli
