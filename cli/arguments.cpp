@@ -48,7 +48,7 @@ struct OptionRule {
 
 constexpr OptionRule kOptions[] = {
     {Option::kClient, "--client", "DIR", kCheck | kTransfer | kRestore, nullptr},
-    {Option::kBackupDir, "--backup-dir", "DIR", kTransfer | kRestore, nullptr},
+    {Option::kBackupDir, "--backup-dir", "DIR", kCheck | kTransfer | kRestore, nullptr},
     {Option::kDll, "--dll", "PATH", kTop | kCall, nullptr},
     {Option::kEncoding, "--encoding", "ENCODING", kEvery, nullptr},
     {Option::kFlag, "--json", nullptr, kCheck | kTransfer, &Arguments::json},

@@ -63,7 +63,8 @@ std::string Verdict(const Report& report) {
       return no + "a warning, and --strict" +
              (report.transfer ? std::string("; nothing was written") : std::string());
     case Stop::kBackup:
-      return no + "the backup failed; nothing was written";
+      return no + (report.transfer ? "the backup failed; nothing was written"
+                                   : "a transfer could not take its backup");
     case Stop::kFailure:
       break;
   }

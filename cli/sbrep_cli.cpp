@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <optional>
+#include <utility>
 #include <variant>
 
 #include "cli/arguments.h"
@@ -14,6 +15,8 @@
 #include "cli/shared.h"
 #include "cli/warnings.h"
 #include "platform/codepage.h"
+#include "platform/filesystem.h"
+#include "table_file/save.h"
 #include "transfer/table_kinds.h"
 #include "transfer/transfer.h"
 
@@ -76,6 +79,34 @@ int Finish(const Report& report, const Arguments& args, Console& console) {
   return ExitStatusOf(report);
 }
 
+// What a transfer meets after the stages, so that a check is ready only
+// where a transfer would be done: the table, the folder the save creates its
+// temp file in, and the backup folder.
+std::optional<std::pair<Stop, Failure>> SaveWouldFail(const Arguments& args,
+                                                      const std::string& table_path) {
+  const auto table_fault = [](const std::string& detail) {
+    return std::make_pair(Stop::kFailure,
+                          Failure{Message::kProcessingFailed, Fault::kTable, detail, ""});
+  };
+  if (auto refusal = ProbeWritable(table_path)) return table_fault(*refusal);
+  const fs::Location where = LocateTable(table_path);
+  const std::string name = fs::NameOf(where.path);
+  if (auto refusal = ProbeNewFile(fs::FolderOf(where.path), "~" + name + ".sbrep-probe")) {
+    return table_fault("the folder of " + name +
+                       " takes no new file, and a save needs one for its temp file or its "
+                       "journal (" +
+                       *refusal + "): a transfer could not save " + name);
+  }
+  std::optional<std::string> refusal;
+  try {
+    refusal = ProbeBackupFolder(BackupFolder(args));
+  } catch (const BackupError& e) {
+    refusal = e.what();
+  }
+  if (!refusal) return std::nullopt;
+  return std::make_pair(Stop::kBackup, Failure{Message::kEmpty, Fault::kMachine, *refusal, ""});
+}
+
 int Check(const Arguments& args, Console& console) {
   const KindEntry& kind = *args.kind;
   Report report;
@@ -101,9 +132,9 @@ int Check(const Arguments& args, Console& console) {
   progress.Stop();
   if (report.prepared) {
     report.warnings = Warnings(*report.prepared);
-    if (auto refusal = ProbeWritable(report.prepared->paths.table_path)) {
-      report.stop = Stop::kFailure;
-      report.failure = {Message::kProcessingFailed, Fault::kTable, *refusal, ""};
+    if (auto refusal = SaveWouldFail(args, report.prepared->paths.table_path)) {
+      report.stop = refusal->first;
+      report.failure = refusal->second;
     } else if (args.strict && !report.warnings.empty()) {
       report.stop = Stop::kWarnings;
     }

@@ -290,7 +290,42 @@ class UnreadableExports {
   fs::Ops saved_;
 };
 
-enum class Setup { kNone, kUnregistered, kNoTable, kReadOnlyTable, kUnreadableExport, kFolder };
+// Lets no new file be made in one folder, as an access list that allows
+// writing its files but not creating them does.
+class NoNewFileIn {
+ public:
+  explicit NoNewFileIn(const std::string& folder) : saved_(fs::FileSystem()) {
+    folder_ = Normal(folder + "/");
+    fs::FileSystem().open = &Open;
+  }
+  ~NoNewFileIn() { fs::FileSystem() = saved_; }
+
+ private:
+  static std::string Normal(std::string path) {
+    for (char& c : path) c = c == '\\' ? '/' : c;
+    return path;
+  }
+  static fs::Outcome Open(const std::string& path, fs::OpenMode mode, fs::Handle* out) {
+    if (mode == fs::OpenMode::kCreateOrTruncate && Normal(fs::FolderOf(path)) == folder_) {
+      return {fs::Status::kAccessDenied, 13};
+    }
+    return fs::PlatformFileSystem().open(path, mode, out);
+  }
+  static inline std::string folder_;
+  fs::Ops saved_;
+};
+
+enum class Setup {
+  kNone,
+  kUnregistered,
+  kNoTable,
+  kReadOnlyTable,
+  kUnreadableExport,
+  kFolder,
+  kNoNewFile,            // the table's folder takes no new file
+  kBackupDirIsAFile,     // --backup-dir names a file
+  kDefaultBackupBlocked  // a file stands where the default backup folder goes
+};
 
 struct FailureCase {
   const char* name;
@@ -305,8 +340,9 @@ struct FailureCase {
 };
 
 // The verdict and the reasons go to the error stream, the report (when
-// there is one) to the output.
-TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
+// there is one) to the output. Where a check is not ready, a transfer on
+// the same files fails too and leaves the table as it was.
+TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClassAndTransferFailsAlike) {
   const FailureCase cases[] = {
       {"not installed", "3", "TABLE02.dat", "cli/vat-grouped-amount.xml", nullptr,
        Setup::kUnregistered, 2, Message::kNotInstalled, "no install folder is registered"},
@@ -332,6 +368,13 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
        Setup::kReadOnlyTable, 4, Message::kProcessingFailed, "TABLE08.dat is read-only"},
       {"unreadable export", "1", "TABLE08.dat", "transfer/balance-sheet.xml", nullptr,
        Setup::kUnreadableExport, 5, Message::kProcessingFailed, "cannot read '"},
+      {"folder takes no new file", "1", "TABLE08.dat", "transfer/balance-sheet.xml", nullptr,
+       Setup::kNoNewFile, 4, Message::kProcessingFailed,
+       "the folder of TABLE08.dat takes no new file, and a save needs one"},
+      {"--backup-dir is a file", "2", "TABLE09.dat", "transfer/income-statement.xml", nullptr,
+       Setup::kBackupDirIsAFile, 5, Message::kEmpty, "cannot make the backup folder "},
+      {"default backup folder blocked", "3", "TABLE02.dat", "transfer/vat-worked-example.xml",
+       nullptr, Setup::kDefaultBackupBlocked, 5, Message::kEmpty, "cannot make the backup folder "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -350,23 +393,44 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
     if (c.setup == Setup::kUnregistered) client.registry().Remove();
     if (c.setup == Setup::kReadOnlyTable) MakeReadOnly(client.TablePath(c.table), true);
     const std::string before = ReadBytes(client.TablePath(c.table));
+    const std::string blocked = exports_.Join("a file");
+    WriteBytes(blocked, "");
+    const auto run_command = [&](const char* command) {
+      Strings args = {command, c.kind, xml};
+      if (c.setup == Setup::kBackupDirIsAFile) args.insert(args.end(), {"--backup-dir", blocked});
+      std::optional<UnreadableExports> unreadable;
+      std::optional<NoNewFileIn> no_new_file;
+      std::optional<EnvironmentVariable> app_data;
+      std::optional<EnvironmentVariable> state;
+      if (c.setup == Setup::kUnreadableExport) unreadable.emplace();
+      if (c.setup == Setup::kNoNewFile) no_new_file.emplace(client.scratch().Join("Dexlan/ICDAT"));
+      if (c.setup == Setup::kDefaultBackupBlocked) {
+        app_data.emplace("LOCALAPPDATA", blocked);
+        state.emplace("XDG_STATE_HOME", blocked);
+      }
+      return Sbrep(args);
+    };
 
-    Outcome run;
-    if (c.setup == Setup::kUnreadableExport) {
-      UnreadableExports unreadable;
-      run = Sbrep({"check", c.kind, xml});
-    } else {
-      run = Sbrep({"check", c.kind, xml});
-    }
+    const Outcome run = run_command("check");
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_EQ(run.err.rfind("not ready to file: ", 0), 0u) << run.err;
-    EXPECT_TRUE(Has(run.err, "\nmessage: " + Shown(c.message) + "\ndetail: " + c.detail))
-        << run.err;
+    if (c.message == Message::kEmpty) {
+      EXPECT_TRUE(Has(run.err, "\ndetail: " + std::string(c.detail))) << run.err;
+      EXPECT_FALSE(Has(run.err, "message:")) << run.err;
+    } else {
+      EXPECT_TRUE(Has(run.err, "\nmessage: " + Shown(c.message) + "\ndetail: " + c.detail))
+          << run.err;
+    }
     EXPECT_FALSE(Has(run.out, "ready to file")) << run.out;
     EXPECT_FALSE(Has(run.out, "message:")) << run.out;
     if (c.setup == Setup::kFolder) {
       EXPECT_TRUE(Has(run.err, "' is a folder, not a file")) << run.err;
     }
+    EXPECT_EQ(ReadBytes(client.TablePath(c.table)), before);
+
+    const Outcome transfer = run_command("transfer");
+    EXPECT_EQ(transfer.status, 1) << transfer.out << transfer.err;
+    EXPECT_EQ(transfer.err.rfind("not transferred: ", 0), 0u) << transfer.err;
     EXPECT_EQ(ReadBytes(client.TablePath(c.table)), before);
     if (c.setup == Setup::kReadOnlyTable) MakeReadOnly(client.TablePath(c.table), false);
   }
