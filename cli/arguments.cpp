@@ -390,7 +390,9 @@ const HelpLine kExportLine = {"EXPORT", "the XML export file"};
 const HelpLine kClientLine = {"--client DIR",
                               "take DIR as the install folder, the one that holds\n"
                               "Dexlan\\ICDAT, instead of the registry"};
-const HelpLine kJsonLine = {"--json", "print one JSON object instead of the report"};
+const HelpLine kJsonLine = {"--json",
+                            "print one JSON object instead of the report, whatever the\n"
+                            "outcome: a usage error, Ctrl-C and --help give one too"};
 const HelpLine kQuietLine = {"--quiet", "print the verdict line alone"};
 const HelpLine kEncodingLine = {"--encoding utf-8",
                                 "write UTF-8 with LF to a file or a pipe, instead of the\n"
@@ -410,6 +412,7 @@ std::string HelpText(Command command) {
              "\n"
              "Usage:\n"
              "  sbrep check KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
+             "              [--backup-dir DIR]\n"
              "  sbrep transfer KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
              "                 [--backup-dir DIR]\n"
              "  sbrep restore [--list] [BACKUP] [--client DIR] [--backup-dir DIR] [--yes]\n"
@@ -430,11 +433,14 @@ std::string HelpText(Command command) {
              "  sbrep restore --list\n";
     case Command::kCheck:
       return "Usage: sbrep check KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
+             "                   [--backup-dir DIR]\n"
              "\n"
              "Runs everything a transfer runs except the save, and changes nothing: prints\n"
              "the diff of the table file, a summary of the export and any warnings (an\n"
-             "item whose own row number is not its row, a company or period other than\n"
-             "the table's), then whether a transfer would succeed.\n"
+             "item whose own row number is not its row, a value with a comma or not a\n"
+             "plain decimal amount, a company or period other than the table's), then\n"
+             "whether a transfer would succeed: that the table can be written, that its\n"
+             "folder takes the save's temp file, and that the backup folder can be.\n"
              "\n" +
              Options({kind,
                       kExportLine,
@@ -442,15 +448,19 @@ std::string HelpText(Command command) {
                       kJsonLine,
                       kQuietLine,
                       {"--strict", "a warning fails the check, with exit status 3"},
+                      {"--backup-dir DIR", "check DIR as the backup folder a transfer would use"},
                       kEncodingLine}) +
              "\n"
              "Exit status:\n"
              "  0    ready to file\n"
              "  2    the install or a file is missing\n"
              "  3    the export is at fault (with --strict, also a warning)\n"
-             "  4    the table file is at fault: too short, unreadable, read-only, locked\n"
-             "  5    the machine is at fault: no XML parser, out of memory, export unreadable\n"
+             "  4    the table file is at fault: too short, unreadable, read-only, locked,\n"
+             "       or its folder takes no new file\n"
+             "  5    the machine is at fault: no XML parser, out of memory, export\n"
+             "       unreadable, or the backup folder cannot be written\n"
              "  64   a usage error\n"
+             "  74   the output could not be written\n"
              "  130  interrupted\n"
              "\n"
              "Examples:\n"
@@ -482,6 +492,7 @@ std::string HelpText(Command command) {
              "  1    not transferred (the call returned -1, the backup failed, or\n"
              "       --strict and a warning)\n"
              "  64   a usage error\n"
+             "  74   the output could not be written (the table may have been saved)\n"
              "  130  interrupted\n"
              "\n"
              "Examples:\n"
@@ -510,6 +521,7 @@ std::string HelpText(Command command) {
              "  4    the table file is at fault: read-only, locked, or the save failed\n"
              "  5    the machine is at fault: the backup cannot be read or written\n"
              "  64   a usage error\n"
+             "  74   the output could not be written\n"
              "  130  interrupted\n"
              "\n"
              "Examples:\n"
@@ -533,6 +545,7 @@ std::string HelpText(Command command) {
              "  2    the library cannot be loaded, or has no SetSBRepData, or the ANSI code\n"
              "       page cannot hold EXPORT's path\n"
              "  64   a usage error\n"
+             "  74   the output could not be written\n"
              "\n"
              "Example:\n"
              "  sbrep call 1 export.xml\n";
