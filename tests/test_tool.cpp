@@ -60,8 +60,8 @@ TEST_F(Tool, AnOutputThatCannotBeWrittenIsStatus74) {
     run.CloseOutput();
     const ProgramResult result = run.Wait();
     EXPECT_EQ(result.status, 74);
-    EXPECT_EQ(result.err.substr(result.err.find("sbrep: cannot write")),
-              RedirectedForm("sbrep: cannot write the output; what it shows is incomplete\n"))
+    EXPECT_TRUE(result.err.find("sbrep: cannot write the output; what it shows is incomplete") !=
+                std::string::npos)
         << result.err;
   }
 }
