@@ -220,7 +220,9 @@ int Run(const std::vector<std::string>& args, Console& console) {
     console.err << "sbrep: " << e.what() << "\n" << std::flush;
     if (AsksForJson(args)) {
       SetEncoding(Encoding::kUtf8, console);
-      WriteJsonOutcome(e.command, kExitUsage, "usage", e.what(), console.out);
+      // A --client refused after the parse still names its command.
+      const Command command = e.command != Command::kNone ? e.command : parsed.command;
+      WriteJsonOutcome(command, kExitUsage, "usage", e.what(), console.out);
     }
     return kExitUsage;
   }

@@ -1067,6 +1067,8 @@ TEST(CliOptions, JsonIsOneObjectEvenForAUsageErrorOrTheHelp) {
   EXPECT_EQ(error["fault"], "usage");
   EXPECT_EQ(error["detail"], usage.err.substr(7, usage.err.size() - 8));
   EXPECT_TRUE(Parsed(Sbrep({"--json", "--frobnicate"}))["command"].is_null());
+  EXPECT_EQ(Parsed(Sbrep({"transfer", "1", "x.xml", "--json", "--client", " "}))["command"],
+            "transfer");
 
   const Outcome help = Sbrep({"check", "--json", "--help"});
   EXPECT_EQ(help.status, 0);
