@@ -83,15 +83,16 @@ void WarnOfValues(const RowValues& values, std::vector<std::string>* warnings) {
     const std::string where = "row " + std::to_string(k + 1);
     const std::size_t fields = 2 + std::count(row.first.begin(), row.first.end(), ',') +
                                std::count(row.second.begin(), row.second.end(), ',');
-    if (fields > 2) {
-      if (++split > kMisfiledShown) continue;
+    if (fields > 2 && ++split <= kMisfiledShown) {
       const std::string& value = row.first.find(',') != std::string::npos ? row.first : row.second;
       warnings->push_back(where + ": '" + Shown(value) + "' holds a comma, so the row files as " +
                           std::to_string(fields) + " fields where the row has 2");
-      continue;
     }
     for (const std::string* value : {&row.first, &row.second}) {
-      if (value->empty() || IsPlainAmount(*value)) continue;
+      // A value with a comma has had its warning.
+      if (value->empty() || value->find(',') != std::string::npos || IsPlainAmount(*value)) {
+        continue;
+      }
       if (++odd > kMisfiledShown) continue;
       warnings->push_back(
           where + ": '" + Shown(*value) +
