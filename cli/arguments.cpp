@@ -248,7 +248,7 @@ void TakeOperands(const std::vector<std::string>& operands, Arguments* out) {
 }
 
 // Fills `out` as far as the arguments go; throws UsageError.
-void ParseInto(const std::vector<std::string>& args, Arguments* out);
+void ParseInto(const std::vector<std::string>& args, Arguments* into);
 
 }  // namespace
 

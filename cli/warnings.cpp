@@ -67,10 +67,7 @@ bool IsPlainAmount(const std::string& text) {
   return at == text.size();
 }
 
-std::string Shown(const std::string& gbk) {
-  auto utf8 = GbkToUtf8(gbk);
-  return utf8 ? std::move(*utf8) : gbk;
-}
+std::string Shown(const std::string& gbk) { return GbkToUtf8(gbk).value_or(gbk); }
 
 // A value goes into the line as its text reads: a comma in it splits the
 // row's fields, and any other form than a plain amount is the client's to
