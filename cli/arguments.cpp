@@ -3,15 +3,17 @@
 #include <algorithm>
 #include <cctype>
 
+#include "transfer/numbers.h"
+
 namespace sbrep::cli {
 namespace {
 
-struct CommandName {
+struct CommandWord {
   Command command;
   const char* name;
 };
 
-constexpr CommandName kCommands[] = {
+constexpr CommandWord kCommands[] = {
     {Command::kCheck, "check"},
     {Command::kTransfer, "transfer"},
     {Command::kRestore, "restore"},
@@ -46,7 +48,7 @@ struct OptionRule {
 
 constexpr OptionRule kOptions[] = {
     {Option::kClient, "--client", "DIR", kCheck | kTransfer | kRestore, nullptr},
-    {Option::kBackupDir, "--backup-dir", "DIR", kTransfer | kRestore, nullptr},
+    {Option::kBackupDir, "--backup-dir", "DIR", kCheck | kTransfer | kRestore, nullptr},
     {Option::kDll, "--dll", "PATH", kTop | kCall, nullptr},
     {Option::kEncoding, "--encoding", "ENCODING", kEvery, nullptr},
     {Option::kFlag, "--json", nullptr, kCheck | kTransfer, &Arguments::json},
@@ -77,12 +79,7 @@ unsigned Bit(Command command) {
   return kTop;
 }
 
-const char* NameOf(Command command) {
-  for (const CommandName& c : kCommands) {
-    if (c.command == command) return c.name;
-  }
-  return "sbrep";
-}
+const char* NameOf(Command command) { return CommandName(command); }
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -129,7 +126,7 @@ const KindEntry& KindOf(const std::string& text) {
 
 Command CommandOf(const std::string& word) {
   std::vector<std::string> names;
-  for (const CommandName& c : kCommands) {
+  for (const CommandWord& c : kCommands) {
     if (word == c.name) return c.command;
     names.emplace_back(c.name);
   }
@@ -183,23 +180,35 @@ bool IsHelp(const std::string& arg) {
   return arg == "--help" || arg == "-h" || arg == "-?" || arg == "/?";
 }
 
-void Apply(const OptionRule& rule, const std::string& value, Arguments* out) {
+// A value given twice is a slip of a script or of the keyboard: which one
+// was meant cannot be told.
+void Once(const OptionRule& rule, bool given) {
+  if (given) Fail(std::string("option ") + rule.name + " is given twice; give it once");
+}
+
+void Apply(const OptionRule& rule, const std::string& value, bool* encoding_given, Arguments* out) {
   switch (rule.option) {
     case Option::kFlag:
       out->*rule.flag = true;
       break;
     case Option::kClient:
+      Once(rule, out->client.has_value());
       out->client = value;
       break;
     case Option::kBackupDir:
-      if (value.empty()) Fail("--backup-dir needs a folder, not empty text");
+      Once(rule, out->backup_dir.has_value());
+      // Blanks alone would make a folder named by them.
+      if (TrimBlanks(value).empty()) Fail("--backup-dir takes a folder, not empty text");
       out->backup_dir = value;
       break;
     case Option::kDll:
-      if (value.empty()) Fail("--dll needs the path of the library, not empty text");
+      Once(rule, out->dll.has_value());
+      if (TrimBlanks(value).empty()) Fail("--dll needs the path of the library, not empty text");
       out->dll = value;
       break;
     case Option::kEncoding:
+      Once(rule, *encoding_given);
+      *encoding_given = true;
       out->encoding = EncodingOf(value);
       break;
   }
@@ -242,6 +251,9 @@ void TakeOperands(const std::vector<std::string>& operands, Arguments* out) {
   out->export_path = operands[1];
 }
 
+// Fills `out` as far as the arguments go; throws UsageError.
+void ParseInto(const std::vector<std::string>& args, Arguments* into);
+
 }  // namespace
 
 std::string KindChoices() {
@@ -255,6 +267,13 @@ std::string KindChoices() {
              std::string(entry.cli_name);
   }
   return numbers + names;
+}
+
+const char* CommandName(Command command) {
+  for (const CommandWord& c : kCommands) {
+    if (c.command == command) return c.name;
+  }
+  return "sbrep";
 }
 
 std::string NearestWord(const std::string& word, const std::vector<std::string>& candidates) {
@@ -272,9 +291,31 @@ std::string NearestWord(const std::string& word, const std::vector<std::string>&
 
 Arguments ParseArguments(const std::vector<std::string>& args) {
   Arguments out;
+  try {
+    ParseInto(args, &out);
+  } catch (UsageError& e) {
+    e.command = out.command;
+    throw;
+  }
+  return out;
+}
+
+bool AsksForJson(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--") return false;
+    if (arg == "--json") return true;
+  }
+  return false;
+}
+
+namespace {
+
+void ParseInto(const std::vector<std::string>& args, Arguments* into) {
+  Arguments& out = *into;
   std::vector<std::string> operands;
   bool options_ended = false;
   bool help_word = false;
+  bool encoding_given = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (!options_ended && IsHelp(arg)) {
@@ -299,7 +340,7 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
       } else {
         Fail("option " + name + " needs " + rule.value);
       }
-      Apply(rule, value, &out);
+      Apply(rule, value, &encoding_given, &out);
       continue;
     }
     if (out.command == Command::kNone) {
@@ -314,20 +355,17 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
     if (help_word) Fail("help takes one command at the most, not '" + arg + "'");
     operands.push_back(arg);
   }
-  if (out.help) return out;
+  if (out.help) return;
   if (out.version) {
     if (out.command != Command::kNone) Fail("--version goes before any command");
-    return out;
+    return;
   }
   if (out.command == Command::kNone) {
     Fail("a command is needed: check, transfer, restore or call; sbrep --help shows the usage");
   }
   if (out.json && out.quiet) Fail("--json and --quiet do not go together");
   TakeOperands(operands, &out);
-  return out;
 }
-
-namespace {
 
 struct HelpLine {
   const char* name;
@@ -356,7 +394,9 @@ const HelpLine kExportLine = {"EXPORT", "the XML export file"};
 const HelpLine kClientLine = {"--client DIR",
                               "take DIR as the install folder, the one that holds\n"
                               "Dexlan\\ICDAT, instead of the registry"};
-const HelpLine kJsonLine = {"--json", "print one JSON object instead of the report"};
+const HelpLine kJsonLine = {"--json",
+                            "print one JSON object instead of the report, whatever the\n"
+                            "outcome: a usage error, Ctrl-C and --help give one too"};
 const HelpLine kQuietLine = {"--quiet", "print the verdict line alone"};
 const HelpLine kEncodingLine = {"--encoding utf-8",
                                 "write UTF-8 with LF to a file or a pipe, instead of the\n"
@@ -376,6 +416,7 @@ std::string HelpText(Command command) {
              "\n"
              "Usage:\n"
              "  sbrep check KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
+             "              [--backup-dir DIR]\n"
              "  sbrep transfer KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
              "                 [--backup-dir DIR]\n"
              "  sbrep restore [--list [--all] | BACKUP [--force]] [--client DIR]\n"
@@ -397,11 +438,14 @@ std::string HelpText(Command command) {
              "  sbrep restore --list\n";
     case Command::kCheck:
       return "Usage: sbrep check KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
+             "                   [--backup-dir DIR]\n"
              "\n"
              "Runs everything a transfer runs except the save, and changes nothing: prints\n"
              "the diff of the table file, a summary of the export and any warnings (an\n"
-             "item whose own row number is not its row, a company or period other than\n"
-             "the table's), then whether a transfer would succeed.\n"
+             "item whose own row number is not its row, a value with a comma or not a\n"
+             "plain decimal amount, a company or period other than the table's), then\n"
+             "whether a transfer would succeed: that the table can be written, that its\n"
+             "folder takes the save's temp file, and that the backup folder can be.\n"
              "\n" +
              Options({kind,
                       kExportLine,
@@ -409,15 +453,19 @@ std::string HelpText(Command command) {
                       kJsonLine,
                       kQuietLine,
                       {"--strict", "a warning fails the check, with exit status 3"},
+                      {"--backup-dir DIR", "check DIR as the backup folder a transfer would use"},
                       kEncodingLine}) +
              "\n"
              "Exit status:\n"
              "  0    ready to file\n"
              "  2    the install or a file is missing\n"
              "  3    the export is at fault (with --strict, also a warning)\n"
-             "  4    the table file is at fault: too short, unreadable, read-only, locked\n"
-             "  5    the machine is at fault: no XML parser, out of memory, export unreadable\n"
+             "  4    the table file is at fault: too short, unreadable, read-only, locked,\n"
+             "       or its folder takes no new file\n"
+             "  5    the machine is at fault: no XML parser, out of memory, export\n"
+             "       unreadable, or the backup folder cannot be written\n"
              "  64   a usage error\n"
+             "  74   the output could not be written\n"
              "  130  interrupted\n"
              "\n"
              "Examples:\n"
@@ -449,6 +497,7 @@ std::string HelpText(Command command) {
              "  1    not transferred (the call returned -1, the backup failed, or\n"
              "       --strict and a warning)\n"
              "  64   a usage error\n"
+             "  74   the output could not be written (the table may have been saved)\n"
              "  130  interrupted\n"
              "\n"
              "Examples:\n"
@@ -481,6 +530,7 @@ std::string HelpText(Command command) {
              "  4    the table file is at fault: read-only, locked, or the save failed\n"
              "  5    the machine is at fault: the backup cannot be read or written\n"
              "  64   a usage error\n"
+             "  74   the output could not be written\n"
              "  130  interrupted\n"
              "\n"
              "Examples:\n"
@@ -504,6 +554,7 @@ std::string HelpText(Command command) {
              "  2    the library cannot be loaded, or has no SetSBRepData, or the ANSI code\n"
              "       page cannot hold EXPORT's path\n"
              "  64   a usage error\n"
+             "  74   the output could not be written\n"
              "\n"
              "Example:\n"
              "  sbrep call 1 export.xml\n";

@@ -39,10 +39,18 @@ struct Arguments {
 class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  Command command = Command::kNone;  // as far as the arguments told it
 };
 
 // The arguments after the program's name; throws UsageError.
 Arguments ParseArguments(const std::vector<std::string>& args);
+
+// Whether --json is among the options, so that even a usage error can be
+// told as the JSON a script reads.
+bool AsksForJson(const std::vector<std::string>& args);
+
+// "check", "transfer", "restore", "call", or "sbrep" for none.
+const char* CommandName(Command command);
 
 // The help of a command, or of the tool for Command::kNone.
 std::string HelpText(Command command);

@@ -33,7 +33,9 @@ void SetOutputEncoding(Encoding encoding) { g_encoding.store(encoding); }
 Encoding OutputEncoding() { return g_encoding.load(); }
 
 TerminalBuffer::TerminalBuffer(Stream stream)
-    : sink_([stream](std::string_view utf8) { WriteTerminal(stream, utf8, OutputEncoding()); }) {}
+    : sink_([stream](std::string_view utf8) {
+        return WriteTerminal(stream, utf8, OutputEncoding());
+      }) {}
 
 TerminalBuffer::~TerminalBuffer() { Emit(pending_.size()); }
 
@@ -41,26 +43,24 @@ TerminalBuffer::int_type TerminalBuffer::overflow(int_type c) {
   if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
   const char ch = traits_type::to_char_type(c);
   pending_ += ch;
-  if (ch == '\n') Emit(pending_.size());
+  if (ch == '\n' && !Emit(pending_.size())) return traits_type::eof();
   return c;
 }
 
 std::streamsize TerminalBuffer::xsputn(const char* text, std::streamsize size) {
   pending_.append(text, static_cast<std::size_t>(size));
   const auto line_end = pending_.rfind('\n');
-  if (line_end != std::string::npos) Emit(line_end + 1);
+  if (line_end != std::string::npos && !Emit(line_end + 1)) return 0;
   return size;
 }
 
-int TerminalBuffer::sync() {
-  Emit(WholeCharacters(pending_));
-  return 0;
-}
+int TerminalBuffer::sync() { return Emit(WholeCharacters(pending_)) ? 0 : -1; }
 
-void TerminalBuffer::Emit(std::size_t end) {
-  if (end == 0) return;
-  sink_(std::string_view(pending_).substr(0, end));
+bool TerminalBuffer::Emit(std::size_t end) {
+  if (end == 0) return true;
+  const bool written = sink_(std::string_view(pending_).substr(0, end));
   pending_.erase(0, end);
+  return written;
 }
 
 }  // namespace sbrep::cli

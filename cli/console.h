@@ -38,15 +38,21 @@ bool InputIsTerminal();
 std::string RedirectedBytes(std::string_view utf8, Encoding encoding);
 
 // Writes UTF-8 text: through the wide console interface on a Windows
-// console, otherwise as RedirectedBytes.
-void WriteTerminal(Stream stream, std::string_view utf8, Encoding encoding);
+// console, otherwise as RedirectedBytes. False when not all of it could be
+// written (a full disk, a closed pipe); a stream the process was started
+// without takes nothing and succeeds.
+bool WriteTerminal(Stream stream, std::string_view utf8, Encoding encoding);
+
+// From now on a closed pipe fails a write instead of ending the process,
+// so that the tool can say so and exit with kExitOutput.
+void KeepWriteErrors();
 
 // Hands each line to `sink` as soon as it ends, and the rest on a flush,
 // so that a long run shows what it has done so far; never a part of a
-// UTF-8 character.
+// UTF-8 character. A sink that fails sets the stream's badbit.
 class TerminalBuffer : public std::streambuf {
  public:
-  using Sink = std::function<void(std::string_view utf8)>;
+  using Sink = std::function<bool(std::string_view utf8)>;
   explicit TerminalBuffer(Sink sink) : sink_(std::move(sink)) {}
   // WriteTerminal to the stream, in the OutputEncoding() of the moment.
   explicit TerminalBuffer(Stream stream);
@@ -60,8 +66,9 @@ class TerminalBuffer : public std::streambuf {
   int sync() override;
 
  private:
-  // Writes the pending text up to `end`, and keeps the rest.
-  void Emit(std::size_t end);
+  // Writes the pending text up to `end`, and keeps the rest; false when
+  // the sink failed.
+  bool Emit(std::size_t end);
 
   Sink sink_;
   std::string pending_;

@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <unistd.h>
 
 #include "cli/console.h"
@@ -18,13 +19,16 @@ bool InputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
 
 std::string RedirectedBytes(std::string_view utf8, Encoding) { return std::string(utf8); }
 
-void WriteTerminal(Stream stream, std::string_view utf8, Encoding) {
+bool WriteTerminal(Stream stream, std::string_view utf8, Encoding) {
   const int fd = stream == Stream::kOut ? STDOUT_FILENO : STDERR_FILENO;
   while (!utf8.empty()) {
     const ssize_t n = ::write(fd, utf8.data(), utf8.size());
-    if (n <= 0) return;
+    if (n <= 0) return false;
     utf8.remove_prefix(static_cast<std::size_t>(n));
   }
+  return true;
 }
+
+void KeepWriteErrors() { ::signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace sbrep::cli

@@ -23,13 +23,14 @@ bool IsConsole(HANDLE handle) {
   return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
 }
 
-void WriteBytes(HANDLE handle, std::string_view bytes) {
+bool WriteBytes(HANDLE handle, std::string_view bytes) {
   while (!bytes.empty()) {
     DWORD written = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 16));
-    if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0) return;
+    if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
     bytes.remove_prefix(written);
   }
+  return true;
 }
 
 // The code page a console window would show redirected text in: its own
@@ -79,21 +80,24 @@ std::string RedirectedBytes(std::string_view utf8, Encoding encoding) {
   return bytes;
 }
 
-void WriteTerminal(Stream stream, std::string_view utf8, Encoding encoding) {
+bool WriteTerminal(Stream stream, std::string_view utf8, Encoding encoding) {
   const HANDLE handle = HandleOf(stream);
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || utf8.empty()) return;
-  if (!IsConsole(handle)) {
-    WriteBytes(handle, RedirectedBytes(utf8, encoding));
-    return;
-  }
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || utf8.empty()) return true;
+  if (!IsConsole(handle)) return WriteBytes(handle, RedirectedBytes(utf8, encoding));
   const std::wstring wide = win32::Widen(std::string(utf8));
   std::size_t at = 0;
   while (at < wide.size()) {
     DWORD written = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - at, 1u << 14));
-    if (!WriteConsoleW(handle, wide.data() + at, chunk, &written, nullptr) || written == 0) return;
+    if (!WriteConsoleW(handle, wide.data() + at, chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
     at += written;
   }
+  return true;
 }
+
+// A closed pipe already fails WriteFile with ERROR_NO_DATA.
+void KeepWriteErrors() {}
 
 }  // namespace sbrep::cli

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+
+#include "platform/codepage.h"
 
 namespace sbrep::cli {
 namespace {
@@ -77,7 +80,55 @@ std::string Range(std::size_t first_index, std::size_t count) {
   return std::to_string(start) + "," + std::to_string(count);
 }
 
+void AppendEscaped(unsigned char c, std::string* out) {
+  char escaped[5];
+  std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+  *out += escaped;
+}
+
+// UTF-8 text with its control characters and backslashes escaped.
+void AppendShown(std::string_view utf8, std::string* out) {
+  for (const char c : utf8) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      *out += "\\\\";
+    } else if (u < 0x20 || u == 0x7F) {
+      AppendEscaped(u, out);
+    } else {
+      *out += c;
+    }
+  }
+}
+
 }  // namespace
+
+std::string EscapedLine(const std::string& gbk) {
+  std::string shown;
+  if (const auto utf8 = GbkToUtf8(gbk)) {
+    AppendShown(*utf8, &shown);
+    return shown;
+  }
+  // Character by character, so that one bad byte leaves the rest readable.
+  CodePageConverter converter(CodePage::kGbk);
+  for (std::size_t i = 0; i < gbk.size();) {
+    const auto c = static_cast<unsigned char>(gbk[i]);
+    std::string utf8;
+    if (c < 0x80) {
+      AppendShown(gbk.substr(i, 1), &shown);
+      ++i;
+    } else if (i + 1 < gbk.size() && converter.Decode(std::string_view(gbk).substr(i, 2), &utf8)) {
+      AppendShown(utf8, &shown);
+      i += 2;
+    } else if (converter.Decode(std::string_view(gbk).substr(i, 1), &utf8)) {
+      AppendShown(utf8, &shown);
+      ++i;
+    } else {
+      AppendEscaped(c, &shown);
+      ++i;
+    }
+  }
+  return shown;
+}
 
 std::string UnifiedDiff(const Lines& old_lines, const Lines& new_lines, const DiffLabels& labels,
                         const LineRenderer& render, std::size_t context) {

@@ -18,6 +18,11 @@ void CatchInterrupts(bool leading_newline);
 // What the tool says when Ctrl-C ends it from now on (one or two lines).
 void SetInterruptText(const std::string& text);
 
+// With a command's name, Ctrl-C also prints one JSON object on the output
+// stream, {"command": …, "interrupted": true, …}, beside the text; empty
+// text turns that off.
+void SetInterruptJson(const std::string& command);
+
 // While one lives, Ctrl-C waits. When the last one ends, a Ctrl-C that came
 // meanwhile ends the tool with the text then in force. Only the main thread
 // holds interrupts.
@@ -33,11 +38,14 @@ class HoldInterrupts {
 // process must end now with InterruptText(); false when a hold keeps it.
 bool InterruptArrived();
 const char* InterruptText();
+// The JSON object and its line break, or empty text.
+const char* InterruptJson();
 
 // The platform's part: catches the interrupt and calls InterruptArrived.
 void InstallInterruptHandler();
-// The platform's end: writes InterruptText() to the error stream and ends
-// the process with kExitInterrupted.
+// The platform's end: writes InterruptJson() to the output stream and
+// InterruptText() to the error stream, and ends the process with
+// kExitInterrupted.
 [[noreturn]] void EndInterrupted();
 
 }  // namespace sbrep::cli

@@ -7,10 +7,10 @@
 namespace sbrep::cli {
 namespace {
 
-void Write(const char* text) {
+void Write(int fd, const char* text) {
   std::size_t left = strlen(text);
   while (left > 0) {
-    const ssize_t n = ::write(STDERR_FILENO, text, left);
+    const ssize_t n = ::write(fd, text, left);
     if (n <= 0) return;
     text += n;
     left -= static_cast<std::size_t>(n);
@@ -34,7 +34,8 @@ void InstallInterruptHandler() {
 }
 
 void EndInterrupted() {
-  Write(InterruptText());
+  Write(STDOUT_FILENO, InterruptJson());
+  Write(STDERR_FILENO, InterruptText());
   _exit(kExitInterrupted);
 }
 

@@ -20,6 +20,7 @@ BOOL WINAPI OnControl(DWORD event) {
 void InstallInterruptHandler() { SetConsoleCtrlHandler(&OnControl, TRUE); }
 
 void EndInterrupted() {
+  WriteTerminal(Stream::kOut, InterruptJson(), OutputEncoding());
   WriteTerminal(Stream::kError, InterruptText(), OutputEncoding());
   ExitProcess(kExitInterrupted);
 }

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   std::ostream err(&err_buffer);
   const bool terminal = sbrep::cli::IsTerminal(Stream::kError);
   sbrep::cli::CatchInterrupts(terminal);
+  sbrep::cli::KeepWriteErrors();
   sbrep::cli::Console console{
       out, err, std::cin, terminal, sbrep::cli::InputIsTerminal(), sbrep::cli::SetOutputEncoding};
   const int status = sbrep::cli::RunCli(sbrep::cli::CommandLine(argc, argv), console);

@@ -63,7 +63,8 @@ std::string Verdict(const Report& report) {
       return no + "a warning, and --strict" +
              (report.transfer ? std::string("; nothing was written") : std::string());
     case Stop::kBackup:
-      return no + "the backup failed; nothing was written";
+      return no + (report.transfer ? "the backup failed; nothing was written"
+                                   : "a transfer could not take its backup");
     case Stop::kFailure:
       break;
   }
@@ -122,7 +123,7 @@ void WriteCheck(const Report& report, std::ostream& out, std::ostream& err) {
     const PreparedTable& p = *report.prepared;
     const std::string diff =
         UnifiedDiff(p.old_lines.lines(), p.new_lines.lines(),
-                    {p.paths.table_path, p.paths.table_path + " (after transfer)"}, Printable);
+                    {p.paths.table_path, p.paths.table_path + " (after transfer)"}, EscapedLine);
     if (diff.empty()) {
       out << "no change: " << TableName(report) << " already holds these figures\n";
     } else {
@@ -169,6 +170,12 @@ Json MessageJson(Message message) {
 }
 
 Json OrNull(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
+
+// Invalid UTF-8 (a path's own bytes on POSIX) shows as U+FFFD rather than
+// failing the whole object.
+void Dump(const Json& json, std::ostream& out) {
+  out << json.dump(2, ' ', false, Json::error_handler_t::replace) << "\n" << std::flush;
+}
 
 Json SummaryJson(const Values& values) {
   if (const auto* rows = std::get_if<RowValues>(&values)) {
@@ -274,9 +281,20 @@ void WriteJson(const Report& report, std::ostream& out) {
   json["warnings"] = report.warnings;
   json["summary"] = report.prepared ? SummaryJson(report.prepared->values) : Json(nullptr);
   json["changed_lines"] = report.prepared ? ChangedLines(*report.prepared) : Json(nullptr);
-  // Invalid UTF-8 (a path's own bytes on POSIX) shows as U+FFFD rather than
-  // failing the whole object.
-  out << json.dump(2, ' ', false, Json::error_handler_t::replace) << "\n" << std::flush;
+  Dump(json, out);
 }
+
+void WriteJsonOutcome(Command command, int exit_status, const std::string& fault,
+                      const std::string& detail, std::ostream& out) {
+  Dump(Json{{"command", command == Command::kNone ? Json(nullptr) : Json(CommandName(command))},
+            {"ok", false},
+            {"verdict", fault == "usage" ? "a usage error" : "the machine is at fault"},
+            {"exit_status", exit_status},
+            {"fault", fault},
+            {"detail", detail}},
+       out);
+}
+
+void WriteJsonHelp(const std::string& text, std::ostream& out) { Dump(Json{{"help", text}}, out); }
 
 }  // namespace sbrep::cli

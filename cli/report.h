@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "core/error.h"
 #include "transfer/transfer.h"
 
@@ -47,5 +48,13 @@ void WriteText(const Report& report, bool quiet, std::ostream& out, std::ostream
 
 // The report as one JSON object and a line break, on `out`.
 void WriteJson(const Report& report, std::ostream& out);
+
+// The object of a run that ended before any report: a usage error (fault
+// "usage") or a failure no command caught ("machine").
+void WriteJsonOutcome(Command command, int exit_status, const std::string& fault,
+                      const std::string& detail, std::ostream& out);
+
+// {"help": TEXT}.
+void WriteJsonHelp(const std::string& text, std::ostream& out);
 
 }  // namespace sbrep::cli

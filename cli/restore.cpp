@@ -213,7 +213,7 @@ int RunRestore(const Arguments& args, Console& console) {
     return kExitReady;
   }
   const std::string diff = UnifiedDiff(SplitTableLines(current_bytes).lines(), backup_lines.lines(),
-                                       {table, table + " (after restore)"}, Printable);
+                                       {table, table + " (after restore)"}, EscapedLine);
   console.out << (diff.empty() ? "the lines are the same; their line breaks differ\n" : diff)
               << std::flush;
   if (JoinTableLines(backup_lines) != bytes) {

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <optional>
+#include <utility>
 #include <variant>
 
 #include "cli/arguments.h"
@@ -14,6 +15,8 @@
 #include "cli/shared.h"
 #include "cli/warnings.h"
 #include "platform/codepage.h"
+#include "platform/filesystem.h"
+#include "table_file/save.h"
 #include "transfer/table_kinds.h"
 #include "transfer/transfer.h"
 
@@ -76,6 +79,34 @@ int Finish(const Report& report, const Arguments& args, Console& console) {
   return ExitStatusOf(report);
 }
 
+// What a transfer meets after the stages, so that a check is ready only
+// where a transfer would be done: the table, the folder the save creates its
+// temp file in, and the backup folder.
+std::optional<std::pair<Stop, Failure>> SaveWouldFail(const Arguments& args,
+                                                      const std::string& table_path) {
+  const auto table_fault = [](const std::string& detail) {
+    return std::make_pair(Stop::kFailure,
+                          Failure{Message::kProcessingFailed, Fault::kTable, detail, ""});
+  };
+  if (auto refusal = ProbeWritable(table_path)) return table_fault(*refusal);
+  const fs::Location where = LocateTable(table_path);
+  const std::string name = fs::NameOf(where.path);
+  if (auto refusal = ProbeNewFile(fs::FolderOf(where.path), "~" + name + ".sbrep-probe")) {
+    return table_fault("the folder of " + name +
+                       " takes no new file, and a save needs one for its temp file or its "
+                       "journal (" +
+                       *refusal + "): a transfer could not save " + name);
+  }
+  std::optional<std::string> refusal;
+  try {
+    refusal = ProbeBackupFolder(BackupFolder(args));
+  } catch (const BackupError& e) {
+    refusal = e.what();
+  }
+  if (!refusal) return std::nullopt;
+  return std::make_pair(Stop::kBackup, Failure{Message::kEmpty, Fault::kMachine, *refusal, ""});
+}
+
 int Check(const Arguments& args, Console& console) {
   const KindEntry& kind = *args.kind;
   Report report;
@@ -101,9 +132,9 @@ int Check(const Arguments& args, Console& console) {
   progress.Stop();
   if (report.prepared) {
     report.warnings = Warnings(*report.prepared);
-    if (auto refusal = ProbeWritable(report.prepared->paths.table_path)) {
-      report.stop = Stop::kFailure;
-      report.failure = {Message::kProcessingFailed, Fault::kTable, *refusal, ""};
+    if (auto refusal = SaveWouldFail(args, report.prepared->paths.table_path)) {
+      report.stop = refusal->first;
+      report.failure = refusal->second;
     } else if (args.strict && !report.warnings.empty()) {
       report.stop = Stop::kWarnings;
     }
@@ -176,6 +207,13 @@ int Transfer(const Arguments& args, Console& console) {
   return Finish(report, args, console);
 }
 
+void SetEncoding(Encoding encoding, Console& console) {
+  if (encoding == Encoding::kAuto || !console.set_encoding) return;
+  console.out << std::flush;
+  console.err << std::flush;
+  console.set_encoding(encoding);
+}
+
 int Run(const std::vector<std::string>& args, Console& console) {
   Arguments parsed;
   try {
@@ -183,17 +221,24 @@ int Run(const std::vector<std::string>& args, Console& console) {
     if (parsed.client) CheckClientFolder(*parsed.client);
   } catch (const UsageError& e) {
     console.err << "sbrep: " << e.what() << "\n" << std::flush;
+    if (AsksForJson(args)) {
+      SetEncoding(Encoding::kUtf8, console);
+      // A --client refused after the parse still names its command.
+      const Command command = e.command != Command::kNone ? e.command : parsed.command;
+      WriteJsonOutcome(command, kExitUsage, "usage", e.what(), console.out);
+    }
     return kExitUsage;
   }
   // JSON is UTF-8 wherever it goes.
   if (parsed.json) parsed.encoding = Encoding::kUtf8;
-  if (parsed.encoding != Encoding::kAuto && console.set_encoding) {
-    console.out << std::flush;
-    console.err << std::flush;
-    console.set_encoding(parsed.encoding);
-  }
+  SetEncoding(parsed.encoding, console);
+  SetInterruptJson(parsed.json ? CommandName(parsed.command) : "");
   if (parsed.help) {
-    console.out << HelpText(parsed.command) << std::flush;
+    if (parsed.json) {
+      WriteJsonHelp(HelpText(parsed.command), console.out);
+    } else {
+      console.out << HelpText(parsed.command) << std::flush;
+    }
     return kExitReady;
   }
   if (parsed.version) return RunVersion(parsed, console);
@@ -221,14 +266,29 @@ std::string BackupFolder(const Arguments& args) {
 }
 
 int RunCli(const std::vector<std::string>& args, Console& console) {
+  int status = kExitMachine;
   try {
-    return Run(args, console);
+    status = Run(args, console);
   } catch (const std::exception& e) {
     console.err << "sbrep: " << e.what() << "\n" << std::flush;
+    if (AsksForJson(args))
+      WriteJsonOutcome(Command::kNone, status, "machine", e.what(), console.out);
   } catch (...) {
     console.err << "sbrep: unknown failure\n" << std::flush;
   }
-  return kExitMachine;
+  console.out << std::flush;
+  console.err << std::flush;
+  // What a script reads is incomplete: success must not be told by the
+  // status alone.
+  const bool out_failed = !console.out;
+  if (out_failed || !console.err) {
+    console.err.clear();
+    console.err << "sbrep: cannot write the " << (out_failed ? "output" : "error stream")
+                << "; what it shows is incomplete\n"
+                << std::flush;
+    return kExitOutput;
+  }
+  return status;
 }
 
 }  // namespace sbrep::cli

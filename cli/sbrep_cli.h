@@ -22,6 +22,7 @@ enum ExitStatus : int {
   kExitTable = 4,    // check, restore: the table file is at fault
   kExitMachine = 5,  // check, restore: the machine is at fault
   kExitUsage = 64,   // unknown option, bad KIND
+  kExitOutput = 74,  // the output or error stream could not be written
 };
 
 // Where the tool reads and writes: the report on `out`, diagnostics,

@@ -84,6 +84,45 @@ std::optional<std::string> ProbeWritable(const std::string& path) {
   return std::nullopt;
 }
 
+std::optional<std::string> ProbeNewFile(const std::string& folder, const std::string& name) {
+  fs::Ops& ops = fs::FileSystem();
+  const std::string path = JoinPath(folder, name);
+  fs::Attributes found;
+  if (ops.stat(path, &found).ok() && found.exists) return std::nullopt;
+  fs::Outcome outcome;
+  {
+    fs::File file;
+    outcome = file.Open(path, fs::OpenMode::kCreateOrTruncate);
+    if (outcome.ok()) outcome = file.Close();
+  }
+  ops.remove(path);
+  if (outcome.ok()) return std::nullopt;
+  return "cannot create a file in " + folder + ": " + fs::Describe(outcome);
+}
+
+std::optional<std::string> ProbeBackupFolder(const std::string& folder) {
+  // Without a trailing separator, which would hide a file in the way.
+  std::string existing = WithoutTrailingSeparators(folder);
+  fs::Attributes found;
+  while (fs::FileSystem().stat(existing, &found).ok() && !found.exists) {
+    std::string parent = fs::FolderOf(existing);
+    if (parent.size() > 1 && parent.back() != ':' && parent[parent.size() - 2] != ':') {
+      parent = WithoutTrailingSeparators(parent);
+    }
+    if (parent.empty()) parent = ".";
+    if (parent == existing) break;
+    existing = parent;
+  }
+  if (!found.exists) return "cannot make the backup folder " + folder + ": nothing of it exists";
+  if (!found.directory) {
+    return "cannot make the backup folder " + folder + ": the file " + existing + " is in the way";
+  }
+  if (auto refusal = ProbeNewFile(existing, "~sbrep-probe")) {
+    return "cannot write the backup folder " + folder + ": " + *refusal;
+  }
+  return std::nullopt;
+}
+
 void CheckClientFolder(const std::string& folder) {
   const std::string what = "--client takes the install folder, the one that holds Dexlan\\ICDAT";
   if (TrimBlanks(folder).empty()) throw UsageError(what + ", not empty text");

@@ -23,6 +23,16 @@ std::string HexBytes(const std::string& bytes, const std::string& separator = ""
 // closes it: no byte changes. Why a save would fail there, or nothing.
 std::optional<std::string> ProbeWritable(const std::string& path);
 
+// Creates `name` in `folder` and removes it again, as a save creates its
+// temp file: why the folder takes no new file, or nothing. A file already
+// of that name is left alone and counts as taken.
+std::optional<std::string> ProbeNewFile(const std::string& folder, const std::string& name);
+
+// Whether a backup could be written into `folder`, without making it: the
+// nearest folder of it that exists must take a new file, and no file may
+// stand where a folder of it goes. Why not, or nothing.
+std::optional<std::string> ProbeBackupFolder(const std::string& folder);
+
 // Refuses a --client DIR that cannot be an install folder: empty text, or
 // the Dexlan or ICDAT folder below one (a common slip). Throws UsageError
 // that says which folder to give.

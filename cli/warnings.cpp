@@ -1,5 +1,6 @@
 #include "cli/warnings.h"
 
+#include <algorithm>
 #include <variant>
 
 #include "platform/codepage.h"
@@ -47,6 +48,62 @@ void WarnOfRows(const RowValues& values, std::vector<std::string>* warnings) {
   if (misfiled > kMisfiledShown) {
     warnings->push_back("and " + std::to_string(misfiled - kMisfiledShown) +
                         " more items whose row number is not their position");
+  }
+}
+
+// -?digits[.digits]: what the client reads as an amount.
+bool IsPlainAmount(const std::string& text) {
+  std::size_t at = text.size() > 1 && text[0] == '-' ? 1 : 0;
+  const auto digits = [&] {
+    const std::size_t start = at;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+    return at > start;
+  };
+  if (!digits()) return false;
+  if (at < text.size() && text[at] == '.') {
+    ++at;
+    if (!digits()) return false;
+  }
+  return at == text.size();
+}
+
+std::string Shown(const std::string& gbk) { return GbkToUtf8(gbk).value_or(gbk); }
+
+// A value goes into the line as its text reads: a comma in it splits the
+// row's fields, and any other form than a plain amount is the client's to
+// misread.
+void WarnOfValues(const RowValues& values, std::vector<std::string>* warnings) {
+  std::size_t split = 0;
+  std::size_t odd = 0;
+  for (std::size_t k = 0; k < values.items && k < values.rows.size(); ++k) {
+    const RowValues::Row& row = values.rows[k];
+    const std::string where = "row " + std::to_string(k + 1);
+    const std::size_t fields = 2 + std::count(row.first.begin(), row.first.end(), ',') +
+                               std::count(row.second.begin(), row.second.end(), ',');
+    if (fields > 2 && ++split <= kMisfiledShown) {
+      const std::string& value = row.first.find(',') != std::string::npos ? row.first : row.second;
+      warnings->push_back(where + ": '" + Shown(value) + "' holds a comma, so the row files as " +
+                          std::to_string(fields) + " fields where the row has 2");
+    }
+    for (const std::string* value : {&row.first, &row.second}) {
+      // A value with a comma has had its warning.
+      if (value->empty() || value->find(',') != std::string::npos || IsPlainAmount(*value)) {
+        continue;
+      }
+      if (++odd > kMisfiledShown) continue;
+      warnings->push_back(
+          where + ": '" + Shown(*value) +
+          "' is not a plain decimal amount such as -1048945.31, which the client may "
+          "read otherwise");
+    }
+  }
+  if (split > kMisfiledShown) {
+    warnings->push_back("and " + std::to_string(split - kMisfiledShown) +
+                        " more rows with a comma in a value");
+  }
+  if (odd > kMisfiledShown) {
+    warnings->push_back("and " + std::to_string(odd - kMisfiledShown) +
+                        " more values that are not plain decimal amounts");
   }
 }
 
@@ -115,6 +172,7 @@ std::vector<std::string> Warnings(const PreparedTable& p) {
   std::vector<std::string> warnings;
   if (const auto* rows = std::get_if<RowValues>(&p.values)) {
     WarnOfRows(*rows, &warnings);
+    WarnOfValues(*rows, &warnings);
     WarnOfHeader(rows->header, p.old_lines, &warnings);
   } else if (const auto* totals = std::get_if<VatTotals>(&p.values)) {
     WarnOfHeader(totals->header, p.old_lines, &warnings);

@@ -1,6 +1,6 @@
 // What a check warns of without failing: an export that would file without
-// an error but into the wrong rows, or into another company's or another
-// period's table.
+// an error but into the wrong rows, as values the client misreads, or into
+// another company's or another period's table.
 #pragma once
 
 #include <string>

@@ -72,7 +72,8 @@ struct Ops {
   // The file behind `path`; see Location.
   Outcome (*locate)(const std::string& path, Location* out);
   // Takes the lock of one table across processes, waiting at most `wait_ms`:
-  // a named mutex from the table's full path on Windows, flock on a lock file
+  // named mutexes from the table's folder's identity and its name on Windows,
+  // the same however the path is spelled; flock on a lock file
   // beside it on POSIX. kSharingViolation: another process holds it. A
   // process that dies lets go of it.
   Outcome (*lock)(const std::string& table_path, unsigned wait_ms, Handle* out);

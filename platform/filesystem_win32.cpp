@@ -1,5 +1,7 @@
 // Windows file system, through the wide API only.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
 
 #include <vector>
 
@@ -184,41 +186,63 @@ Outcome Locate(const std::string& path, Location* out) {
   return outcome;
 }
 
-// A mutex name from the table's full path, folded to upper case as the file
-// system folds names. A hash keeps it within the length a name may have and
-// free of backslashes.
-std::wstring MutexName(const std::string& table_path) {
-  const std::wstring wide = win32::Widen(table_path);
-  std::wstring full(MAX_PATH, L'\0');
-  DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  if (n >= full.size()) {
-    full.assign(n, L'\0');
-    n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+std::wstring Hex(std::uint64_t value, int digits) {
+  std::wstring hex;
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
+    hex += L"0123456789abcdef"[(value >> shift) & 0xF];
   }
-  full.resize(n > 0 && n < full.size() ? n : 0);
-  if (full.empty()) full = wide;
-  std::wstring folded(full.size(), L'\0');
-  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, full.data(), static_cast<int>(full.size()),
-                   folded.data(), static_cast<int>(folded.size())) == 0) {
-    folded = full;
-  }
-  std::uint64_t hash = 14695981039346656037ull;
-  for (wchar_t c : folded) {
-    hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
-  }
-  std::wstring name = L"Local\\sbrep-table-";
-  for (int shift = 60; shift >= 0; shift -= 4) name += L"0123456789abcdef"[(hash >> shift) & 0xF];
-  return name;
+  return hex;
 }
 
-Outcome Lock(const std::string& table_path, unsigned wait_ms, Handle* out) {
-  const HANDLE mutex = CreateMutexW(nullptr, FALSE, MutexName(table_path).c_str());
-  if (mutex == nullptr) return LastError();
-  switch (WaitForSingleObject(mutex, wait_ms)) {
+// The table's name in its folder, folded to upper case as the file system
+// folds names, and the folder's identity: its volume's serial number and
+// its file index. However the path is spelled (another drive letter for
+// the folder, \\?\, "." and "..", letter case), one table gets one name. The
+// table's own index would not do: a save replaces the file, and a waiter on
+// the old index and a newcomer on the new one would not exclude each other.
+// Empty when the folder cannot be opened.
+std::wstring LockId(const std::string& table_path) {
+  const std::wstring wide = win32::Widen(table_path);
+  const std::size_t cut = wide.find_last_of(L"\\/");
+  const std::wstring folder = cut == std::wstring::npos ? L"." : wide.substr(0, cut + 1);
+  const std::wstring name = cut == std::wstring::npos ? wide : wide.substr(cut + 1);
+  // No access asked for, so no other handle's sharing mode stands in the way.
+  const HANDLE handle =
+      CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return {};
+  BY_HANDLE_FILE_INFORMATION info;
+  const BOOL ok = GetFileInformationByHandle(handle, &info);
+  CloseHandle(handle);
+  if (!ok) return {};
+  std::wstring folded(name.size(), L'\0');
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.data(), static_cast<int>(name.size()),
+                   folded.data(), static_cast<int>(folded.size())) == 0) {
+    folded = name;
+  }
+  // A hash keeps the name within the length a name may have and free of
+  // backslashes.
+  std::uint64_t hash = 14695981039346656037ull;
+  for (wchar_t c : folded) hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
+  return L"sbrep-table-" + Hex(info.dwVolumeSerialNumber, 8) + L"-" + Hex(info.nFileIndexHigh, 8) +
+         Hex(info.nFileIndexLow, 8) + L"-" + Hex(hash, 16);
+}
+
+// Held: the session's mutex, and the one of all sessions where this
+// process may have it.
+struct HeldLock {
+  HANDLE global = nullptr;
+  HANDLE local = nullptr;
+};
+
+// Waits for a mutex until `deadline` (GetTickCount64); closes it unless won.
+Outcome Take(HANDLE mutex, ULONGLONG deadline) {
+  const ULONGLONG now = GetTickCount64();
+  const DWORD wait = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+  switch (WaitForSingleObject(mutex, wait)) {
     case WAIT_OBJECT_0:
     // The holder died; what it left half done is rolled back next.
     case WAIT_ABANDONED:
-      *out = reinterpret_cast<Handle>(mutex);
       return {};
     case WAIT_TIMEOUT:
       CloseHandle(mutex);
@@ -231,10 +255,64 @@ Outcome Lock(const std::string& table_path, unsigned wait_ms, Handle* out) {
   }
 }
 
+// The mutex of all sessions, which every user may wait on and let go, so
+// that a service and a person's session, or an elevated and a plain
+// process, share it. Nothing where the process may neither create it
+// (SeCreateGlobalPrivilege) nor find it made.
+HANDLE GlobalMutex(const std::wstring& id) {
+  const std::wstring name = L"Global\\" + id;
+  // SYNCHRONIZE and MUTEX_MODIFY_STATE for everyone, and no more: no one
+  // else may change who can.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          L"D:(A;;0x100001;;;WD)", SDDL_REVISION_1, &descriptor, nullptr)) {
+    return nullptr;
+  }
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  HANDLE mutex = CreateMutexW(&attributes, FALSE, name.c_str());
+  LocalFree(descriptor);
+  // Made by another user, it opens with the rights it grants.
+  if (mutex == nullptr) mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str());
+  return mutex;
+}
+
+// Every process takes the session's mutex, and first the one of all
+// sessions where it can: two processes of one session always meet on the
+// first, whatever their privileges, and two of any sessions on the second
+// where both have it. Always in this order, so that no two wait on each
+// other.
+Outcome Lock(const std::string& table_path, unsigned wait_ms, Handle* out) {
+  const std::wstring id = LockId(table_path);
+  if (id.empty()) return LastError();
+  const ULONGLONG deadline = GetTickCount64() + wait_ms;
+  HeldLock held;
+  held.global = GlobalMutex(id);
+  if (held.global != nullptr) {
+    const Outcome taken = Take(held.global, deadline);
+    if (!taken.ok()) return taken;
+  }
+  held.local = CreateMutexW(nullptr, FALSE, (L"Local\\" + id).c_str());
+  Outcome taken = held.local == nullptr ? LastError() : Take(held.local, deadline);
+  if (!taken.ok()) {
+    if (held.global != nullptr) {
+      ReleaseMutex(held.global);
+      CloseHandle(held.global);
+    }
+    return taken;
+  }
+  *out = reinterpret_cast<Handle>(new HeldLock(held));
+  return {};
+}
+
 Outcome Unlock(Handle lock) {
-  const BOOL released = ReleaseMutex(AsHandle(lock));
-  const Outcome outcome = released ? Outcome() : LastError();
-  CloseHandle(AsHandle(lock));
+  const HeldLock* held = reinterpret_cast<HeldLock*>(lock);
+  Outcome outcome;
+  for (const HANDLE mutex : {held->local, held->global}) {
+    if (mutex == nullptr) continue;
+    if (!ReleaseMutex(mutex) && outcome.ok()) outcome = LastError();
+    CloseHandle(mutex);
+  }
+  delete held;
   return outcome;
 }
 

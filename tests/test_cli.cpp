@@ -99,6 +99,27 @@ TEST(UnifiedDiff, ComparesBytesAndRendersForPrinting) {
             "--- o\n+++ n\n@@ -1 +1,2 @@\n <a>\n+<b>\n");
 }
 
+// A table's bytes reach the terminal escaped, and an escape never reads like
+// the table's own text.
+TEST(UnifiedDiff, ShowsControlsAndBadBytesEscapedAndUnambiguous) {
+  const struct {
+    const char* name;
+    std::string gbk;
+    const char* shown;
+  } cases[] = {
+      {"an escape sequence", "\x1b[2Jred", "\\x1b[2Jred"},
+      {"NUL, tab and DEL", std::string("a\0b\tc\x7f", 6), "a\\x00b\\x09c\\x7f"},
+      {"a literal backslash", "C:\\x81", "C:\\\\x81"},
+      {"a byte that is no GBK", "\x81", "\\x81"},
+      {"GBK with one bad byte", "\xb1\xe0\xd6\xc6\xff\x1b", "编制\\xff\\x1b"},
+      {"a GBK character ending in 0x5C", "\x81\x5c\\", "乗\\\\"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(cli::EscapedLine(c.gbk), c.shown);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // The tool, driven through its library.
 
@@ -272,7 +293,42 @@ class UnreadableExports {
   fs::Ops saved_;
 };
 
-enum class Setup { kNone, kUnregistered, kNoTable, kReadOnlyTable, kUnreadableExport, kFolder };
+// Lets no new file be made in one folder, as an access list that allows
+// writing its files but not creating them does.
+class NoNewFileIn {
+ public:
+  explicit NoNewFileIn(const std::string& folder) : saved_(fs::FileSystem()) {
+    folder_ = Normal(folder + "/");
+    fs::FileSystem().open = &Open;
+  }
+  ~NoNewFileIn() { fs::FileSystem() = saved_; }
+
+ private:
+  static std::string Normal(std::string path) {
+    for (char& c : path) c = c == '\\' ? '/' : c;
+    return path;
+  }
+  static fs::Outcome Open(const std::string& path, fs::OpenMode mode, fs::Handle* out) {
+    if (mode == fs::OpenMode::kCreateOrTruncate && Normal(fs::FolderOf(path)) == folder_) {
+      return {fs::Status::kAccessDenied, 13};
+    }
+    return fs::PlatformFileSystem().open(path, mode, out);
+  }
+  static inline std::string folder_;
+  fs::Ops saved_;
+};
+
+enum class Setup {
+  kNone,
+  kUnregistered,
+  kNoTable,
+  kReadOnlyTable,
+  kUnreadableExport,
+  kFolder,
+  kNoNewFile,            // the table's folder takes no new file
+  kBackupDirIsAFile,     // --backup-dir names a file
+  kDefaultBackupBlocked  // a file stands where the default backup folder goes
+};
 
 struct FailureCase {
   const char* name;
@@ -287,8 +343,9 @@ struct FailureCase {
 };
 
 // The verdict and the reasons go to the error stream, the report (when
-// there is one) to the output.
-TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
+// there is one) to the output. Where a check is not ready, a transfer on
+// the same files fails too and leaves the table as it was.
+TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClassAndTransferFailsAlike) {
   const FailureCase cases[] = {
       {"not installed", "3", "TABLE02.dat", "cli/vat-grouped-amount.xml", nullptr,
        Setup::kUnregistered, 2, Message::kNotInstalled, "no install folder is registered"},
@@ -314,6 +371,13 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
        Setup::kReadOnlyTable, 4, Message::kProcessingFailed, "TABLE08.dat is read-only"},
       {"unreadable export", "1", "TABLE08.dat", "transfer/balance-sheet.xml", nullptr,
        Setup::kUnreadableExport, 5, Message::kProcessingFailed, "cannot read '"},
+      {"folder takes no new file", "1", "TABLE08.dat", "transfer/balance-sheet.xml", nullptr,
+       Setup::kNoNewFile, 4, Message::kProcessingFailed,
+       "the folder of TABLE08.dat takes no new file, and a save needs one"},
+      {"--backup-dir is a file", "2", "TABLE09.dat", "transfer/income-statement.xml", nullptr,
+       Setup::kBackupDirIsAFile, 5, Message::kEmpty, "cannot make the backup folder "},
+      {"default backup folder blocked", "3", "TABLE02.dat", "transfer/vat-worked-example.xml",
+       nullptr, Setup::kDefaultBackupBlocked, 5, Message::kEmpty, "cannot make the backup folder "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -332,23 +396,44 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClass) {
     if (c.setup == Setup::kUnregistered) client.registry().Remove();
     if (c.setup == Setup::kReadOnlyTable) MakeReadOnly(client.TablePath(c.table), true);
     const std::string before = ReadBytes(client.TablePath(c.table));
+    const std::string blocked = exports_.Join("a file");
+    WriteBytes(blocked, "");
+    const auto run_command = [&](const char* command) {
+      Strings args = {command, c.kind, xml};
+      if (c.setup == Setup::kBackupDirIsAFile) args.insert(args.end(), {"--backup-dir", blocked});
+      std::optional<UnreadableExports> unreadable;
+      std::optional<NoNewFileIn> no_new_file;
+      std::optional<EnvironmentVariable> app_data;
+      std::optional<EnvironmentVariable> state;
+      if (c.setup == Setup::kUnreadableExport) unreadable.emplace();
+      if (c.setup == Setup::kNoNewFile) no_new_file.emplace(client.scratch().Join("Dexlan/ICDAT"));
+      if (c.setup == Setup::kDefaultBackupBlocked) {
+        app_data.emplace("LOCALAPPDATA", blocked);
+        state.emplace("XDG_STATE_HOME", blocked);
+      }
+      return Sbrep(args);
+    };
 
-    Outcome run;
-    if (c.setup == Setup::kUnreadableExport) {
-      UnreadableExports unreadable;
-      run = Sbrep({"check", c.kind, xml});
-    } else {
-      run = Sbrep({"check", c.kind, xml});
-    }
+    const Outcome run = run_command("check");
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_EQ(run.err.rfind("not ready to file: ", 0), 0u) << run.err;
-    EXPECT_TRUE(Has(run.err, "\nmessage: " + Shown(c.message) + "\ndetail: " + c.detail))
-        << run.err;
+    if (c.message == Message::kEmpty) {
+      EXPECT_TRUE(Has(run.err, "\ndetail: " + std::string(c.detail))) << run.err;
+      EXPECT_FALSE(Has(run.err, "message:")) << run.err;
+    } else {
+      EXPECT_TRUE(Has(run.err, "\nmessage: " + Shown(c.message) + "\ndetail: " + c.detail))
+          << run.err;
+    }
     EXPECT_FALSE(Has(run.out, "ready to file")) << run.out;
     EXPECT_FALSE(Has(run.out, "message:")) << run.out;
     if (c.setup == Setup::kFolder) {
       EXPECT_TRUE(Has(run.err, "' is a folder, not a file")) << run.err;
     }
+    EXPECT_EQ(ReadBytes(client.TablePath(c.table)), before);
+
+    const Outcome transfer = run_command("transfer");
+    EXPECT_EQ(transfer.status, 1) << transfer.out << transfer.err;
+    EXPECT_EQ(transfer.err.rfind("not transferred: ", 0), 0u) << transfer.err;
     EXPECT_EQ(ReadBytes(client.TablePath(c.table)), before);
     if (c.setup == Setup::kReadOnlyTable) MakeReadOnly(client.TablePath(c.table), false);
   }
@@ -434,8 +519,24 @@ TEST_F(Cli, AnExportOfAnotherKindSaysWhichKindItLooksLike) {
   }
 }
 
-// Items are filed by position: an item whose own row number is another row,
-// or an export of another company or period, files without an error.
+const std::string kOdd =
+    "is not a plain decimal amount such as -1048945.31, which the client may read otherwise";
+
+// The first values of rows 1 to 7 in forms the client may misread.
+std::string OddAmounts(std::string xml) {
+  const char* const odd[] = {"0x10", "1e5", "１２", "+5", ".5", "5.", "-"};
+  const char* const plain[] = {"1883523.82", "591437.28", "655677.25", "32987.25",
+                               "922354.44",  "717299.35", "1137560.71"};
+  for (std::size_t i = 0; i < std::size(odd); ++i) {
+    xml = Replaced(xml, std::string("<NCS>") + plain[i] + "</NCS>",
+                   std::string("<NCS>") + odd[i] + "</NCS>");
+  }
+  return xml;
+}
+
+// Items are filed by position and values as their text reads: an item whose
+// own row number is another row, a value the client reads otherwise, or an
+// export of another company or period, files without an error.
 TEST_F(Cli, ACheckWarnsOfAMisfiledExport) {
   const std::string good = ReadData("transfer/balance-sheet.xml");
   std::string swapped = Replaced(good, "<HC>1</HC>", "<HC>@</HC>");
@@ -461,6 +562,14 @@ TEST_F(Cli, ACheckWarnsOfAMisfiledExport) {
       {"fewer items",
        ReadData("cli/balance-sheet-three-items.xml"),
        {"the export has fewer items than the table has rows; rows 4 to 58 get no item"}},
+      {"grouped digits",
+       Replaced(good, "<QMS>1463801.15</QMS>", "<QMS>1,463,801.15</QMS>"),
+       {"row 1: '1,463,801.15' holds a comma, so the row files as 4 fields where the row has 2"}},
+      {"amounts the client may misread",
+       OddAmounts(good),
+       {"row 1: '0x10' " + kOdd, "row 2: '1e5' " + kOdd, "row 3: '１２' " + kOdd,
+        "row 4: '+5' " + kOdd, "row 5: '.5' " + kOdd,
+        "and 2 more values that are not plain decimal amounts"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1156,7 +1265,15 @@ TEST(CliOptions, UsageErrorsSayWhatWasWrongInOneLineAnd64) {
       {{"check", "1", "x.xml", "--client"}, "option --client needs DIR"},
       {{"check", "1", "x.xml", "--json=yes"}, "option --json takes no value"},
       {{"check", "1", "x.xml", "--json", "--quiet"}, "--json and --quiet do not go together"},
-      {{"check", "1", "x.xml", "--backup-dir", "d"}, "option --backup-dir does not go with check"},
+      {{"call", "1", "x.xml", "--backup-dir", "d"}, "option --backup-dir does not go with call"},
+      {{"check", "1", "x.xml", "--client", "a", "--client", "b"},
+       "option --client is given twice; give it once"},
+      {{"transfer", "1", "x.xml", "--backup-dir=a", "--backup-dir", "a"},
+       "option --backup-dir is given twice"},
+      {{"check", "1", "x.xml", "--encoding", "auto", "--encoding=utf-8"},
+       "option --encoding is given twice"},
+      {{"transfer", "1", "x.xml", "--backup-dir", " \t"},
+       "--backup-dir takes a folder, not empty text"},
       {{"call", "1", "x.xml", "--client", "d"}, "option --client does not go with call"},
       {{"check", "1", "x.xml", "--encoding", "gbk"}, "--encoding takes utf-8 or auto, not 'gbk'"},
       {{"restore", "--list", "x.dat"}, "restore --list takes no BACKUP"},
@@ -1170,12 +1287,36 @@ TEST(CliOptions, UsageErrorsSayWhatWasWrongInOneLineAnd64) {
     SCOPED_TRACE(joined);
     const Outcome run = Sbrep(c.args);
     EXPECT_EQ(run.status, 64);
-    EXPECT_EQ(run.out, "");
+    // Only a JSON object, where one was asked for.
+    const bool json = std::find(c.args.begin(), c.args.end(), "--json") != c.args.end();
+    EXPECT_EQ(run.out.empty(), !json) << run.out;
     ASSERT_FALSE(run.err.empty());
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
     EXPECT_EQ(run.err.rfind("sbrep: ", 0), 0u) << run.err;
     EXPECT_TRUE(Has(run.err, c.said)) << run.err;
   }
+}
+
+// A script that asked for JSON gets one object whatever happens.
+TEST(CliOptions, JsonIsOneObjectEvenForAUsageErrorOrTheHelp) {
+  const Outcome usage = Sbrep({"check", "4", "x.xml", "--json"});
+  EXPECT_EQ(usage.status, 64);
+  EXPECT_TRUE(Has(usage.err, "sbrep: KIND must be ")) << usage.err;
+  const Json error = Parsed(usage);
+  EXPECT_EQ(error["command"], "check");
+  EXPECT_EQ(error["ok"], false);
+  EXPECT_EQ(error["exit_status"], 64);
+  EXPECT_EQ(error["fault"], "usage");
+  EXPECT_EQ(error["detail"], usage.err.substr(7, usage.err.size() - 8));
+  EXPECT_TRUE(Parsed(Sbrep({"--json", "--frobnicate"}))["command"].is_null());
+  EXPECT_EQ(Parsed(Sbrep({"transfer", "1", "x.xml", "--json", "--client", " "}))["command"],
+            "transfer");
+
+  const Outcome help = Sbrep({"check", "--json", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(Parsed(help), Json({{"help", Sbrep({"help", "check"}).out}}));
+  // What follows "--" is an operand, not the option.
+  EXPECT_EQ(Sbrep({"check", "1", "--", "--json", "x.xml"}).out, "");
 }
 
 std::size_t Count(const std::string& text, const std::string& part) {
@@ -1222,7 +1363,10 @@ TEST(CliOptions, HelpAsWindowsAndPosixUsersAskForIt) {
 
 TEST(CliTerminal, LinesLeaveAsTheyEndAndNoCharacterIsSplit) {
   std::vector<std::string> sent;
-  cli::TerminalBuffer buffer([&](std::string_view text) { sent.emplace_back(text); });
+  cli::TerminalBuffer buffer([&](std::string_view text) {
+    sent.emplace_back(text);
+    return true;
+  });
   std::ostream stream(&buffer);
   stream << "first";
   EXPECT_TRUE(sent.empty());

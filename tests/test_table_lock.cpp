@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "core/error.h"
+#include "host/file_identity.h"
 #include "include/sbrep.h"
 #include "support/injector.h"
 #include "support/support.h"
@@ -76,6 +77,33 @@ TEST_F(Lock, OneHeldTooLongFailsTheCallAndLeavesTheTable) {
   ASSERT_TRUE(outcome.error.has_value());
   EXPECT_EQ(outcome.error->detail(), "another transfer holds TABLE09.dat (waited 5 s)");
   EXPECT_EQ(test::ReadBytes(client.TablePath("TABLE09.dat")), old_bytes);
+}
+
+// One table, one lock, however its path is spelled: a second spelling must
+// wait for the first.
+TEST_F(Lock, EverySpellingOfTheTableSharesItsLock) {
+  const test::FolderSpellings spellings(folder_.path());
+  ASSERT_FALSE(spellings.all().empty());
+  for (const auto& spelling : spellings.all()) {
+    SCOPED_TRACE(spelling.what + ": " + spelling.folder);
+    // \\?\ takes no '/'.
+    const bool backslashes = spelling.folder.find('\\') != std::string::npos;
+    const std::string other = spelling.folder +
+                              (spelling.folder.back() == '\\' ? ""
+                               : backslashes                  ? "\\"
+                                                              : "/") +
+                              "TABLE08.dat";
+    ASSERT_EQ(test::ReadBytes(other), "[TABLE08]\r\n") << "the spelling names the table";
+    Holder holder(path_, std::chrono::milliseconds(400));
+    Injector injector({});
+    injector.lock_wait_ms = 50;
+    try {
+      const TableLock lock = LockTable(other);
+      ADD_FAILURE() << "taken beside the holder";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.detail(), "another transfer holds TABLE08.dat (waited 5 s)");
+    }
+  }
 }
 
 }  // namespace

@@ -44,8 +44,31 @@ TEST_F(Tool, RedirectedOutputIsInTheCodePageOfItsReaders) {
   EXPECT_EQ(scripted.err, said);
 }
 
+// A reader that went away, or a full disk, loses what the tool says: a
+// script must not read that as success.
+TEST_F(Tool, AnOutputThatCannotBeWrittenIsStatus74) {
+  const std::string xml = scratch_.Join("export.xml");
+  WriteBytes(xml, "<DZSBB/>");
+  const std::vector<std::string> runs[] = {
+      {"--help"},
+      {"check", "1", xml, "--client", client_.folder(), "--json"},
+  };
+  for (const auto& args : runs) {
+    SCOPED_TRACE(args[0]);
+    Program run = Sbrep(args);
+    ASSERT_TRUE(run.started());
+    run.CloseOutput();
+    const ProgramResult result = run.Wait();
+    EXPECT_EQ(result.status, 74);
+    EXPECT_TRUE(result.err.find("sbrep: cannot write the output; what it shows is incomplete") !=
+                std::string::npos)
+        << result.err;
+  }
+}
+
 // Ctrl-C while the export is read: the table is as it was, no temporary
-// file or backup is left, and the tool says so before it ends.
+// file or backup is left, and the tool says so before it ends; a script
+// that asked for JSON gets its object.
 TEST_F(Tool, CtrlCWhileTheExportIsReadLeavesEverythingAsItWasAndSaysSo) {
   if (!Program::CanInterrupt()) GTEST_SKIP() << "no Ctrl-C for a child without a console here";
   const std::string old_table =
@@ -64,16 +87,25 @@ TEST_F(Tool, CtrlCWhileTheExportIsReadLeavesEverythingAsItWasAndSaysSo) {
   const std::string backups = scratch_.Join("backups");
   const std::string listing = ListFolder(client_.scratch().Join("Dexlan/ICDAT"));
 
-  Program run = Sbrep({"transfer", "3", path, "--backup-dir", backups});
-  ASSERT_TRUE(run.started());
-  std::this_thread::sleep_for(std::chrono::milliseconds(700));
-  ASSERT_TRUE(run.Interrupt());
-  const ProgramResult result = run.Wait();
-  EXPECT_EQ(result.status, 130);
-  EXPECT_EQ(result.err, "sbrep: interrupted; TABLE02.dat was left as it was\n");
-  EXPECT_EQ(ReadBytes(client_.TablePath("TABLE02.dat")), old_table);
-  EXPECT_EQ(ListFolder(client_.scratch().Join("Dexlan/ICDAT")), listing);
-  EXPECT_EQ(ListFolder(backups), "");
+  for (const bool json : {false, true}) {
+    SCOPED_TRACE(json ? "--json" : "text");
+    std::vector<std::string> args = {"transfer", "3", path, "--backup-dir", backups};
+    if (json) args.emplace_back("--json");
+    Program run = Sbrep(args);
+    ASSERT_TRUE(run.started());
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ASSERT_TRUE(run.Interrupt());
+    const ProgramResult result = run.Wait();
+    EXPECT_EQ(result.status, 130);
+    EXPECT_EQ(result.err, "sbrep: interrupted; TABLE02.dat was left as it was\n");
+    EXPECT_EQ(result.out, json ? "{\n  \"command\": \"transfer\",\n  \"ok\": false,\n"
+                                 "  \"interrupted\": true,\n  \"verdict\": \"interrupted; "
+                                 "TABLE02.dat was left as it was\",\n  \"exit_status\": 130\n}\n"
+                               : "");
+    EXPECT_EQ(ReadBytes(client_.TablePath("TABLE02.dat")), old_table);
+    EXPECT_EQ(ListFolder(client_.scratch().Join("Dexlan/ICDAT")), listing);
+    EXPECT_EQ(ListFolder(backups), "");
+  }
 }
 
 }  // namespace

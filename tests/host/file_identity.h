@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace sbrep::test {
 
@@ -18,5 +19,26 @@ bool GiveDistinctIdentity(const std::string& path);
 bool MakeSymlink(const std::string& target, const std::string& link);
 bool IsSymlink(const std::string& path);
 bool MakeHardLink(const std::string& existing, const std::string& link);
+
+// Other spellings of one existing folder, each with what it is: "." and
+// ".." and letter case everywhere; on Windows \\?\ and a second drive
+// letter made for the folder, natively a symbolic link to it. Lives as long
+// as what it made.
+class FolderSpellings {
+ public:
+  struct Spelling {
+    std::string what;
+    std::string folder;
+  };
+  explicit FolderSpellings(const std::string& folder);
+  ~FolderSpellings();
+  FolderSpellings(const FolderSpellings&) = delete;
+  FolderSpellings& operator=(const FolderSpellings&) = delete;
+  const std::vector<Spelling>& all() const { return all_; }
+
+ private:
+  std::vector<Spelling> all_;
+  std::string made_;  // the drive letter or link to take away
+};
 
 }  // namespace sbrep::test

@@ -28,4 +28,13 @@ bool MakeHardLink(const std::string& existing, const std::string& link) {
   return ::link(existing.c_str(), link.c_str()) == 0;
 }
 
+FolderSpellings::FolderSpellings(const std::string& folder) {
+  const std::string name = folder.substr(folder.find_last_of('/') + 1);
+  all_.push_back({"'.' and '..'", folder + "/./../" + name});
+  made_ = folder + "-link";
+  if (MakeSymlink(folder, made_)) all_.push_back({"a symbolic link", made_});
+}
+
+FolderSpellings::~FolderSpellings() { ::unlink(made_.c_str()); }
+
 }  // namespace sbrep::test

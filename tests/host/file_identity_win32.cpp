@@ -78,4 +78,45 @@ bool MakeHardLink(const std::string& existing, const std::string& link) {
          FALSE;
 }
 
+FolderSpellings::FolderSpellings(const std::string& folder) {
+  std::wstring full(MAX_PATH, L'\0');
+  full.resize(GetFullPathNameW(win32::Widen(folder).c_str(), MAX_PATH, full.data(), nullptr));
+  while (!full.empty() && full.back() == L'\\') full.pop_back();
+  const std::string path = win32::Narrow(full.data(), full.size());
+  const std::string name = path.substr(path.find_last_of('\\') + 1);
+  all_.push_back({"'.' and '..'", path + "\\.\\..\\" + name});
+  std::string lower = path;
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  all_.push_back({"another letter case", lower});
+  all_.push_back({"\\\\?\\ before it", "\\\\?\\" + path});
+  // Under Wine, drive Z: is the Unix root, so the folder on C: is also a
+  // folder on Z:. Elsewhere a drive letter is made for it, as subst does.
+  using UnixName = char* (*)(const wchar_t*);
+  const auto unix_name = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (unix_name != nullptr) {
+    char* name_there = unix_name(full.c_str());
+    std::string z = name_there == nullptr ? std::string() : std::string("Z:") + name_there;
+    HeapFree(GetProcessHeap(), 0, name_there);
+    for (char& c : z) c = c == '/' ? '\\' : c;
+    if (!z.empty() && path.compare(0, 2, "Z:") != 0) all_.push_back({"a second drive letter", z});
+    return;
+  }
+  const DWORD drives = GetLogicalDrives();
+  for (wchar_t letter = L'Y'; letter > L'D'; --letter) {
+    if ((drives & (1u << (letter - L'A'))) != 0) continue;
+    const wchar_t device[] = {letter, L':', L'\0'};
+    if (DefineDosDeviceW(0, device, full.c_str())) {
+      made_ = win32::Narrow(device, 2);
+      all_.push_back({"a second drive letter", made_ + "\\"});
+    }
+    break;
+  }
+}
+
+FolderSpellings::~FolderSpellings() {
+  if (made_.empty()) return;
+  DefineDosDeviceW(DDD_REMOVE_DEFINITION, win32::Widen(made_).c_str(), nullptr);
+}
+
 }  // namespace sbrep::test

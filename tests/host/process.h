@@ -26,6 +26,9 @@ class Program {
   // Ctrl-C, as a terminal sends it; false where the platform cannot send it
   // to a child without a console of its own.
   bool Interrupt();
+  // Closes the reading end of its output stream, as a reader that went
+  // away (`| head`) does: its writes there fail from now on.
+  void CloseOutput();
   // Waits for the end and gives what it wrote.
   ProgramResult Wait();
 

@@ -71,12 +71,18 @@ bool Program::CanInterrupt() { return true; }
 
 bool Program::Interrupt() { return started_ && ::kill(static_cast<pid_t>(process_), SIGINT) == 0; }
 
+void Program::CloseOutput() {
+  if (out_ < 0) return;
+  ::close(static_cast<int>(out_));
+  out_ = -1;
+}
+
 ProgramResult Program::Wait() {
   ProgramResult result;
   if (!started_) return result;
   started_ = false;
   pollfd fds[2] = {{static_cast<int>(out_), POLLIN, 0}, {static_cast<int>(err_), POLLIN, 0}};
-  int open = 2;
+  int open = out_ < 0 ? 1 : 2;
   while (open > 0) {
     if (::poll(fds, 2, -1) < 0) break;
     for (pollfd& fd : fds) {

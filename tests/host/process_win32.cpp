@@ -85,6 +85,12 @@ bool Program::CanInterrupt() { return false; }
 
 bool Program::Interrupt() { return false; }
 
+void Program::CloseOutput() {
+  if (out_ == 0) return;
+  CloseHandle(reinterpret_cast<HANDLE>(out_));
+  out_ = 0;
+}
+
 ProgramResult Program::Wait() {
   ProgramResult result;
   if (!started_) return result;
@@ -92,7 +98,7 @@ ProgramResult Program::Wait() {
   const auto out = reinterpret_cast<HANDLE>(out_);
   const auto err = reinterpret_cast<HANDLE>(err_);
   std::thread reader([&] { ReadAll(err, &result.err); });
-  ReadAll(out, &result.out);
+  if (out != nullptr) ReadAll(out, &result.out);
   reader.join();
   const auto process = reinterpret_cast<HANDLE>(process_);
   WaitForSingleObject(process, INFINITE);
@@ -100,7 +106,7 @@ ProgramResult Program::Wait() {
   GetExitCodeProcess(process, &code);
   result.status = static_cast<int>(code);
   CloseHandle(process);
-  CloseHandle(out);
+  if (out != nullptr) CloseHandle(out);
   CloseHandle(err);
   return result;
 }
