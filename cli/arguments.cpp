@@ -393,10 +393,12 @@ std::string HelpText(Command command) {
     case Command::kCheck:
       return "Usage: sbrep check KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
              "\n"
-             "Runs everything a transfer runs except the save, and changes nothing: prints\n"
-             "the diff of the table file, a summary of the export and any warnings (an\n"
-             "item whose own row number is not its row, a company or period other than\n"
-             "the table's), then whether a transfer would succeed.\n"
+             "Runs everything a transfer runs except the save: prints the diff of the\n"
+             "table file, a summary of the export and any warnings (an item whose own row\n"
+             "number is not its row, a company or period other than the table's), then\n"
+             "whether a transfer would succeed. It changes nothing, except that it\n"
+             "completes the roll-back of a save that was interrupted (a journal beside the\n"
+             "table), as any transfer would first.\n"
              "\n" +
              Options({kind,
                       kExportLine,

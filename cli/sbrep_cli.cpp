@@ -90,7 +90,8 @@ int Check(const Arguments& args, Console& console) {
   }
   ProgressLine progress(console.err, console.err_is_terminal && !args.quiet);
   try {
-    report.prepared = PrepareTable(kind, args.export_path, args.client, progress.callback());
+    report.prepared =
+        PrepareTable(kind, args.export_path, args.client, progress.callback(), &report.recovery);
   } catch (const Error& e) {
     report.stop = Stop::kFailure;
     report.failure = FailureOf(e, kind, args.export_path);
@@ -152,6 +153,7 @@ int Transfer(const Arguments& args, Console& console) {
   const TransferOutcome outcome =
       TransferTable(kind, host_path->c_str(), progress.callback(), options);
   progress.Stop();
+  report.recovery = outcome.recovery;
   if (report.stop == Stop::kNone) {
     report.result = outcome.result;
     if (outcome.result != 0) {

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "core/error.h"
-#include "table_file/in_place.h"
 #include "table_file/save.h"
 
 namespace sbrep {
@@ -11,13 +10,16 @@ namespace sbrep {
 TableLock::~TableLock() { Release(); }
 
 TableLock::TableLock(TableLock&& other) noexcept
-    : handle_(other.handle_), held_(std::exchange(other.held_, false)) {}
+    : handle_(other.handle_),
+      held_(std::exchange(other.held_, false)),
+      recovery_(other.recovery_) {}
 
 TableLock& TableLock::operator=(TableLock&& other) noexcept {
   if (this != &other) {
     Release();
     handle_ = other.handle_;
     held_ = std::exchange(other.held_, false);
+    recovery_ = other.recovery_;
   }
   return *this;
 }
@@ -39,7 +41,7 @@ TableLock LockTable(const std::string& table_path) {
     ThrowTableError("cannot lock " + fs::NameOf(path) + ": " + fs::Describe(taken));
   }
   lock.held_ = true;
-  RollBackInterruptedSave(path);
+  lock.recovery_ = RollBackInterruptedSave(path);
   return lock;
 }
 

@@ -243,12 +243,19 @@ TEST_F(Cli, CheckRollsBackAnInterruptedSaveFirst) {
   const std::string xml = PutExport("transfer/income-statement.xml", "syb.xml");
   const std::string old_bytes = Table("TABLE09.dat");
   const std::string listing = Icdat();
-  client_.PutTable("TABLE09.dat", "[TABLE09]\r\n" + old_bytes.substr(old_bytes.size() / 2));
+  const std::string filed = ReadData("transfer/TABLE09-filed.dat");
+  std::string torn = old_bytes;
+  torn.replace(0, filed.size() / 2, filed.substr(0, filed.size() / 2));
+  client_.PutTable("TABLE09.dat", torn);
   WriteBytes(JournalPath(client_.TablePath("TABLE09.dat")),
-             EncodeJournal("TABLE09.dat", old_bytes));
+             EncodeJournal("TABLE09.dat", old_bytes, filed));
   const Outcome run = Sbrep({"check", "2", xml});
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(Anonymous(run.out), ReadData("cli/check-income-statement.txt"));
+  EXPECT_TRUE(Has(run.err,
+                  "note: an interrupted save had left TABLE09.dat half written; it was "
+                  "rolled back\n"))
+      << run.err;
   EXPECT_EQ(Table("TABLE09.dat"), old_bytes);
   EXPECT_EQ(Icdat(), listing);
 }
@@ -663,8 +670,12 @@ TEST_F(Cli, ARestoreRollsBackAKilledSaveFirst) {
   const std::string name = OnlyBackup(backups_.path());
   const std::string filed = Table("TABLE09.dat");
   const std::string journal = JournalPath(client_.TablePath("TABLE09.dat"));
-  client_.PutTable("TABLE09.dat", filed.substr(0, filed.size() / 2));
-  WriteBytes(journal, EncodeJournal("TABLE09.dat", filed));
+  // Killed while it put the old table back over the filed one.
+  const std::string restoring = ReadData("transfer/TABLE09.dat");
+  std::string torn = filed;
+  torn.replace(0, restoring.size() / 2, restoring.substr(0, restoring.size() / 2));
+  client_.PutTable("TABLE09.dat", torn);
+  WriteBytes(journal, EncodeJournal("TABLE09.dat", filed, restoring));
 
   const Outcome run = Sbrep({"restore", name, "--backup-dir", backups_.path(), "--yes"});
   EXPECT_EQ(run.status, 0) << run.err;

@@ -223,13 +223,25 @@ TEST_F(Save, EachStepFailingLeavesTheTableWholeAndNoTempFileOrJournal) {
       case Outcome::kJournalStays:
         ASSERT_NE(detail, std::nullopt);
         EXPECT_EQ(*detail, c.detail);
-        EXPECT_EQ(DecodeJournal(ReadBytes(journal), "TABLE08.dat"), old_bytes_);
-        break;
+        {
+          // The next call rolls back whatever the table holds, never taking
+          // it for a save by someone else.
+          const auto left = DecodeJournal(ReadBytes(journal), "TABLE08.dat");
+          ASSERT_TRUE(left.has_value());
+          EXPECT_EQ(left->old_bytes, old_bytes_);
+          EXPECT_NE(StateOf(*left, Bytes()), TableState::kChanged);
+          break;
+        }
     }
     // A journal left beside new or old bytes must never roll anything back.
     if (c.outcome != Outcome::kJournalStays && test::Exists(journal)) {
-      EXPECT_EQ(DecodeJournal(ReadBytes(journal), "TABLE08.dat"),
-                c.outcome == Outcome::kFails ? std::optional(old_bytes_) : std::nullopt);
+      const auto left = DecodeJournal(ReadBytes(journal), "TABLE08.dat");
+      if (c.outcome == Outcome::kFails) {
+        ASSERT_TRUE(left.has_value());
+        EXPECT_EQ(left->old_bytes, old_bytes_);
+      } else {
+        EXPECT_FALSE(left.has_value());
+      }
     }
     test::RemoveFile(journal);
   }
