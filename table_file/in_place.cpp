@@ -86,6 +86,16 @@ Step DropJournal(const std::string& journal) {
   return Failed("remove journal", removed);
 }
 
+// The journal could not be created because the folder takes no new file,
+// rather than because something stands at its name.
+bool RefusesNewFiles(const StepFailure& failure, const std::string& journal) {
+  if (failure.step != "create journal" || failure.outcome.status != fs::Status::kAccessDenied) {
+    return false;
+  }
+  fs::Attributes found;
+  return fs::FileSystem().stat(journal, &found).ok() && !found.exists;
+}
+
 }  // namespace
 
 std::string RecoveryNote(Recovery recovery, std::string_view table_name) {
@@ -113,16 +123,20 @@ Step RewriteInPlace(const std::string& path, const std::string& bytes) {
     return failure;
   }
   const std::string journal = JournalPath(path);
+  bool journaled = true;
   if (auto failure = WriteJournal(journal, fs::NameOf(path), old_bytes, bytes)) {
     fs::FileSystem().remove(journal);
-    return failure;
+    if (!RefusesNewFiles(*failure, journal)) return failure;
+    // No file can be made beside the table: it gets the one write any
+    // program that saves in place gives it.
+    journaled = false;
   }
   Step failure;
   try {
     std::string check;
     check.reserve(bytes.size());
     failure = Overwrite(file, bytes, &check, "write table file", "read back table file");
-    if (!failure) failure = DropJournal(journal);
+    if (!failure && journaled) failure = DropJournal(journal);
   } catch (...) {
     // Memory ran out with the table changed: put its old bytes back through
     // the handle, which needs none, and leave the journal to the next call
@@ -132,10 +146,12 @@ Step RewriteInPlace(const std::string& path, const std::string& bytes) {
   }
   if (failure) {
     if (auto restore = Overwrite(file, old_bytes, "restore table file", "restore table file")) {
-      failure->note = "; " + restore->Text() + ", the next call rolls it back from the journal";
-    } else if (auto kept = DropJournal(journal)) {
+      failure->note = "; " + restore->Text() +
+                      (journaled ? ", the next call rolls it back from the journal"
+                                 : ", and no journal could be kept beside it");
+    } else if (journaled) {
       // The table holds its old bytes, so rolling back to them later is harmless.
-      failure->note = "; " + kept->Text();
+      if (auto kept = DropJournal(journal)) failure->note = "; " + kept->Text();
     }
   }
   return failure;
