@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/error.h"
+#include "table_file/journal.h"
 #include "table_file/save.h"
 
 namespace sbrep {
@@ -43,6 +44,14 @@ TableLock LockTable(const std::string& table_path) {
   lock.held_ = true;
   lock.recovery_ = RollBackInterruptedSave(path);
   return lock;
+}
+
+Recovery HealTable(const std::string& table_path) {
+  fs::Attributes journal;
+  const fs::Outcome looked =
+      fs::FileSystem().stat(JournalPath(LocateTable(table_path).path), &journal);
+  if (looked.ok() && !journal.exists) return Recovery::kNone;
+  return LockTable(table_path).recovery();
 }
 
 }  // namespace sbrep

@@ -28,6 +28,11 @@ class TableLock {
 
  private:
   friend TableLock LockTable(const std::string& table_path);
+
+  // Completes the rollback of a save that a killed process left, under the
+  // table's lock, and lets the lock go. Takes no lock where no journal is
+  // found: one made after the look belongs to a save that holds the lock.
+  Recovery HealTable(const std::string& table_path);
   void Release() noexcept;
   fs::Handle handle_ = 0;
   bool held_ = false;
@@ -39,5 +44,10 @@ class TableLock {
 // (Fault::kTable) when another transfer keeps it for kTableLockWaitMs, or
 // when the rollback fails.
 TableLock LockTable(const std::string& table_path);
+
+// Completes the rollback of a save that a killed process left, under the
+// table's lock, and lets the lock go. Takes no lock where no journal is
+// found: one made after the look belongs to a save that holds the lock.
+Recovery HealTable(const std::string& table_path);
 
 }  // namespace sbrep

@@ -54,7 +54,7 @@ Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
   // A table that a killed save left torn is whole again before the export
   // can fail the call. The lock is let go for the read of the export, which
   // may take long, and taken again for the file stage.
-  RunFileStage([&] { p.recovery = LockTable(p.paths.table_path).recovery(); });
+  RunFileStage([&] { p.recovery = HealTable(p.paths.table_path); });
   if (recovery != nullptr) *recovery = p.recovery;
   RunStage([&] { p.values = kind.read(kind, p.paths.xml_path, progress); });
   RunFileStage([&] {
