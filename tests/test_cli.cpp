@@ -258,6 +258,20 @@ TEST_F(Cli, CheckRollsBackAnInterruptedSaveFirst) {
       << run.err;
   EXPECT_EQ(Table("TABLE09.dat"), old_bytes);
   EXPECT_EQ(Icdat(), listing);
+
+  // The client saved its table since the kill: kept, and said so.
+  const std::string client_save = "[TABLE09 saved by the client]" + torn;
+  client_.PutTable("TABLE09.dat", client_save);
+  WriteBytes(JournalPath(client_.TablePath("TABLE09.dat")),
+             EncodeJournal("TABLE09.dat", old_bytes, filed));
+  const Outcome kept = Sbrep({"check", "2", xml, "--json"});
+  const Json json = Json::parse(kept.out, nullptr, false);
+  EXPECT_EQ(json["recovery"], "kept") << kept.out;
+  EXPECT_EQ(json["recovery_note"],
+            "an interrupted save's journal was found, but TABLE09.dat changed since; it was kept "
+            "as it is");
+  EXPECT_EQ(Table("TABLE09.dat"), client_save);
+  EXPECT_EQ(Icdat(), listing);
 }
 
 // Makes every export unreadable, as a lock or a missing permission would,
