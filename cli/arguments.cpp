@@ -440,12 +440,14 @@ std::string HelpText(Command command) {
       return "Usage: sbrep check KIND EXPORT [--client DIR] [--json | --quiet] [--strict]\n"
              "                   [--backup-dir DIR]\n"
              "\n"
-             "Runs everything a transfer runs except the save, and changes nothing: prints\n"
-             "the diff of the table file, a summary of the export and any warnings (an\n"
-             "item whose own row number is not its row, a value with a comma or not a\n"
-             "plain decimal amount, a company or period other than the table's), then\n"
-             "whether a transfer would succeed: that the table can be written, that its\n"
-             "folder takes the save's temp file, and that the backup folder can be.\n"
+             "Runs everything a transfer runs except the save: prints the diff of the\n"
+             "table file, a summary of the export and any warnings (an item whose own row\n"
+             "number is not its row, a value with a comma or not a plain decimal amount, a\n"
+             "company or period other than the table's), then whether a transfer would\n"
+             "succeed: that the table can be written, what the save will do in its folder,\n"
+             "and that the backup folder can be. It changes nothing, except that it\n"
+             "completes the roll-back of a save that was interrupted (a journal beside the\n"
+             "table), as any transfer would first.\n"
              "\n" +
              Options({kind,
                       kExportLine,

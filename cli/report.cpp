@@ -177,6 +177,18 @@ void Dump(const Json& json, std::ostream& out) {
   out << json.dump(2, ' ', false, Json::error_handler_t::replace) << "\n" << std::flush;
 }
 
+const char* RecoveryName(Recovery recovery) {
+  switch (recovery) {
+    case Recovery::kNone:
+      break;
+    case Recovery::kRolledBack:
+      return "rolled_back";
+    case Recovery::kKept:
+      return "kept";
+  }
+  return "none";
+}
+
 Json SummaryJson(const Values& values) {
   if (const auto* rows = std::get_if<RowValues>(&values)) {
     std::size_t filled = 0;
@@ -241,6 +253,8 @@ int ExitStatusOf(const Report& report) {
 }
 
 void WriteText(const Report& report, bool quiet, std::ostream& out, std::ostream& err) {
+  const std::string note = RecoveryNote(report.recovery, TableName(report));
+  if (!note.empty()) err << "note: " << note << "\n" << std::flush;
   if (quiet) {
     (Succeeded(report) ? out : err) << Verdict(report) << "\n" << std::flush;
     return;
@@ -273,6 +287,8 @@ void WriteJson(const Report& report, std::ostream& out) {
       {"detail", failed ? OrNull(report.failure.detail) : Json(nullptr)},
       {"hint", failed ? OrNull(report.failure.hint) : Json(nullptr)},
       {"table", report.prepared ? Json(report.prepared->paths.table_path) : Json(nullptr)},
+      {"recovery", RecoveryName(report.recovery)},
+      {"recovery_note", OrNull(RecoveryNote(report.recovery, TableName(report)))},
   };
   if (report.transfer) {
     json["result"] = report.result ? Json(*report.result) : Json(nullptr);

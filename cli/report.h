@@ -34,9 +34,10 @@ struct Report {
   std::optional<PreparedTable> prepared;  // the stages ran up to the new lines
   std::vector<std::string> warnings;
   Stop stop = Stop::kNone;
-  Failure failure;            // when stop is kFailure or kBackup
-  std::optional<int> result;  // transfer: the call's result, once it ran
-  std::string backup;         // transfer: the backup's path
+  Failure failure;                      // when stop is kFailure or kBackup
+  std::optional<int> result;            // transfer: the call's result, once it ran
+  std::string backup;                   // transfer: the backup's path
+  Recovery recovery = Recovery::kNone;  // what the rollback of an interrupted save did
 };
 
 // The exit status of a report; check's statuses follow the fault.

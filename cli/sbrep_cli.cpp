@@ -2,8 +2,10 @@
 
 #include <exception>
 #include <optional>
+#include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "cli/arguments.h"
 #include "cli/backup.h"
@@ -79,9 +81,18 @@ int Finish(const Report& report, const Arguments& args, Console& console) {
   return ExitStatusOf(report);
 }
 
+// A folder that takes no new file still takes the save, rewritten in place
+// with one write: said, since a crash in that write tears the table.
+void WarnOfTheSave(const std::string& table_path, std::vector<std::string>* warnings) {
+  if (FolderTakesNewFiles(table_path)) return;
+  const std::string name = fs::NameOf(LocateTable(table_path).path);
+  warnings->push_back("the folder of " + name +
+                      " takes no new file, so the save rewrites it in place with one write and "
+                      "no journal: a crash during that write would leave it torn");
+}
+
 // What a transfer meets after the stages, so that a check is ready only
-// where a transfer would be done: the table, the folder the save creates its
-// temp file in, and the backup folder.
+// where a transfer would be done: the table and the backup folder.
 std::optional<std::pair<Stop, Failure>> SaveWouldFail(const Arguments& args,
                                                       const std::string& table_path) {
   const auto table_fault = [](const std::string& detail) {
@@ -89,14 +100,6 @@ std::optional<std::pair<Stop, Failure>> SaveWouldFail(const Arguments& args,
                           Failure{Message::kProcessingFailed, Fault::kTable, detail, ""});
   };
   if (auto refusal = ProbeWritable(table_path)) return table_fault(*refusal);
-  const fs::Location where = LocateTable(table_path);
-  const std::string name = fs::NameOf(where.path);
-  if (auto refusal = ProbeNewFile(fs::FolderOf(where.path), "~" + name + ".sbrep-probe")) {
-    return table_fault("the folder of " + name +
-                       " takes no new file, and a save needs one for its temp file or its "
-                       "journal (" +
-                       *refusal + "): a transfer could not save " + name);
-  }
   std::optional<std::string> refusal;
   try {
     refusal = ProbeBackupFolder(BackupFolder(args));
@@ -121,7 +124,8 @@ int Check(const Arguments& args, Console& console) {
   }
   ProgressLine progress(console.err, console.err_is_terminal && !args.quiet);
   try {
-    report.prepared = PrepareTable(kind, args.export_path, args.client, progress.callback());
+    report.prepared =
+        PrepareTable(kind, args.export_path, args.client, progress.callback(), &report.recovery);
   } catch (const Error& e) {
     report.stop = Stop::kFailure;
     report.failure = FailureOf(e, kind, args.export_path);
@@ -132,6 +136,7 @@ int Check(const Arguments& args, Console& console) {
   progress.Stop();
   if (report.prepared) {
     report.warnings = Warnings(*report.prepared);
+    WarnOfTheSave(report.prepared->paths.table_path, &report.warnings);
     if (auto refusal = SaveWouldFail(args, report.prepared->paths.table_path)) {
       report.stop = refusal->first;
       report.failure = refusal->second;
@@ -167,13 +172,18 @@ int Transfer(const Arguments& args, Console& console) {
     progress.Stop();
     report.prepared = p;
     report.warnings = Warnings(p);
+    WarnOfTheSave(p.paths.table_path, &report.warnings);
     if (args.strict && !report.warnings.empty()) {
       report.stop = Stop::kWarnings;
       throw std::runtime_error("stopped by a warning");
     }
     // A transfer that cannot save takes no backup: each retry would push an
     // older, different one out.
-    if (auto refusal = ProbeWritable(p.paths.table_path)) ThrowTableError(*refusal);
+    if (auto refusal = SaveWouldFail(args, p.paths.table_path)) {
+      report.stop = refusal->first;
+      report.failure = refusal->second;
+      throw std::runtime_error("stopped before the backup");
+    }
     hold.emplace();
     try {
       report.backup = WriteBackup(BackupFolder(args), p.paths.table_path);
@@ -186,6 +196,7 @@ int Transfer(const Arguments& args, Console& console) {
   const TransferOutcome outcome =
       TransferTable(kind, host_path->c_str(), progress.callback(), options);
   progress.Stop();
+  report.recovery = outcome.recovery;
   if (report.stop == Stop::kNone) {
     report.result = outcome.result;
     if (outcome.result != 0) {

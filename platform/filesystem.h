@@ -82,6 +82,10 @@ struct Ops {
   void (*sleep_ms)(unsigned milliseconds);
 };
 
+// `native` attributes or mode bits without the read-only attribute (with the
+// owner's write permission on POSIX), for set_attributes.
+std::uint32_t WithoutReadOnly(std::uint32_t native);
+
 // The table in force. Tests may change entries and must restore them.
 Ops& FileSystem();
 // The platform's own table.

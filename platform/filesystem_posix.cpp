@@ -267,6 +267,8 @@ void SleepMs(unsigned milliseconds) {
 
 }  // namespace
 
+std::uint32_t WithoutReadOnly(std::uint32_t native) { return native | S_IWUSR; }
+
 const Ops& PlatformFileSystem() {
   static const Ops ops = {Stat,       Open,   Read,    Write,  Seek,          Truncate,
                           Flush,      Close,  Replace, Remove, SetAttributes, CarryIdentity,

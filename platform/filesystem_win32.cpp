@@ -320,6 +320,8 @@ void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
 
 }  // namespace
 
+std::uint32_t WithoutReadOnly(std::uint32_t native) { return native & ~FILE_ATTRIBUTE_READONLY; }
+
 const Ops& PlatformFileSystem() {
   static const Ops ops = {Stat,       Open,   Read,    Write,  Seek,          Truncate,
                           Flush,      Close,  Replace, Remove, SetAttributes, CarryIdentity,

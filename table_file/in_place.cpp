@@ -10,8 +10,9 @@
 namespace sbrep {
 namespace {
 
-// The journal holds a whole table and a small header.
-constexpr std::uint64_t kMaxJournalBytes = kMaxTableBytes + 4096;
+// The journal holds a whole table, the changed stretch of another, and a
+// small header.
+constexpr std::uint64_t kMaxJournalBytes = 2 * kMaxTableBytes + 4096;
 
 // Writes `bytes` over the file from offset 0, truncates and flushes it:
 // through the handle alone, so that nothing here needs memory.
@@ -43,13 +44,14 @@ Step Overwrite(fs::File& file, const std::string& bytes, const char* write_step,
 }
 
 Step WriteJournal(const std::string& journal, const std::string& table_name,
-                  const std::string& old_bytes) {
+                  const std::string& old_bytes, const std::string& new_bytes) {
   fs::File file;
   if (auto failure =
           Failed("create journal", file.Open(journal, fs::OpenMode::kCreateOrTruncate))) {
     return failure;
   }
-  if (auto failure = Failed("write journal", file.WriteAll(EncodeJournal(table_name, old_bytes)))) {
+  if (auto failure =
+          Failed("write journal", file.WriteAll(EncodeJournal(table_name, old_bytes, new_bytes)))) {
     return failure;
   }
   if (auto failure = Failed("flush journal", fs::FileSystem().flush(file.handle()))) {
@@ -84,7 +86,31 @@ Step DropJournal(const std::string& journal) {
   return Failed("remove journal", removed);
 }
 
+// The journal could not be created because the folder takes no new file,
+// rather than because something stands at its name.
+bool RefusesNewFiles(const StepFailure& failure, const std::string& journal) {
+  if (failure.step != "create journal" || failure.outcome.status != fs::Status::kAccessDenied) {
+    return false;
+  }
+  fs::Attributes found;
+  return fs::FileSystem().stat(journal, &found).ok() && !found.exists;
+}
+
 }  // namespace
+
+std::string RecoveryNote(Recovery recovery, std::string_view table_name) {
+  const std::string table(table_name);
+  switch (recovery) {
+    case Recovery::kNone:
+      break;
+    case Recovery::kRolledBack:
+      return "an interrupted save had left " + table + " half written; it was rolled back";
+    case Recovery::kKept:
+      return "an interrupted save's journal was found, but " + table +
+             " changed since; it was kept as it is";
+  }
+  return {};
+}
 
 Step RewriteInPlace(const std::string& path, const std::string& bytes) {
   fs::File file;
@@ -97,16 +123,20 @@ Step RewriteInPlace(const std::string& path, const std::string& bytes) {
     return failure;
   }
   const std::string journal = JournalPath(path);
-  if (auto failure = WriteJournal(journal, fs::NameOf(path), old_bytes)) {
+  bool journaled = true;
+  if (auto failure = WriteJournal(journal, fs::NameOf(path), old_bytes, bytes)) {
     fs::FileSystem().remove(journal);
-    return failure;
+    if (!RefusesNewFiles(*failure, journal)) return failure;
+    // No file can be made beside the table: it gets the one write any
+    // program that saves in place gives it.
+    journaled = false;
   }
   Step failure;
   try {
     std::string check;
     check.reserve(bytes.size());
     failure = Overwrite(file, bytes, &check, "write table file", "read back table file");
-    if (!failure) failure = DropJournal(journal);
+    if (!failure && journaled) failure = DropJournal(journal);
   } catch (...) {
     // Memory ran out with the table changed: put its old bytes back through
     // the handle, which needs none, and leave the journal to the next call
@@ -116,23 +146,25 @@ Step RewriteInPlace(const std::string& path, const std::string& bytes) {
   }
   if (failure) {
     if (auto restore = Overwrite(file, old_bytes, "restore table file", "restore table file")) {
-      failure->note = "; " + restore->Text() + ", the next call rolls it back from the journal";
-    } else if (auto kept = DropJournal(journal)) {
+      failure->note = "; " + restore->Text() +
+                      (journaled ? ", the next call rolls it back from the journal"
+                                 : ", and no journal could be kept beside it");
+    } else if (journaled) {
       // The table holds its old bytes, so rolling back to them later is harmless.
-      failure->note = "; " + kept->Text();
+      if (auto kept = DropJournal(journal)) failure->note = "; " + kept->Text();
     }
   }
   return failure;
 }
 
-void RollBackInterruptedSave(const std::string& path) {
+Recovery RollBackInterruptedSave(const std::string& path) {
   fs::Ops& ops = fs::FileSystem();
   const std::string journal = JournalPath(path);
   const std::string journal_name = fs::NameOf(journal);
   fs::Attributes found;
   const fs::Outcome checked = ops.stat(journal, &found);
   if (!checked.ok()) ThrowTableError("cannot check " + journal_name + ": " + fs::Describe(checked));
-  if (!found.exists) return;
+  if (!found.exists) return Recovery::kNone;
 
   std::string bytes;
   {
@@ -141,25 +173,40 @@ void RollBackInterruptedSave(const std::string& path) {
     if (read.ok()) read = file.ReadAll(&bytes, kMaxJournalBytes);
     if (!read.ok()) ThrowTableError("cannot read " + journal_name + ": " + fs::Describe(read));
   }
-  const std::optional<std::string> old_bytes = DecodeJournal(bytes, fs::NameOf(path));
-  if (old_bytes) {
+  Recovery recovery = Recovery::kNone;
+  // A journal that is not complete was still being written: the table was
+  // not touched yet.
+  if (const std::optional<Journal> decoded = DecodeJournal(bytes, fs::NameOf(path))) {
+    bytes = std::string();
     fs::File file;
     Step failure = Failed("open table file for writing", file.Open(path, fs::OpenMode::kReadWrite));
     std::string now;
     if (!failure) failure = Failed("read table file", file.ReadAll(&now, kMaxTableBytes));
-    if (!failure && now != *old_bytes) {
-      failure = Overwrite(file, *old_bytes, "roll back table file", "read back table file");
+    if (!failure) {
+      switch (StateOf(*decoded, now)) {
+        case TableState::kOld:
+        case TableState::kNew:
+          break;
+        case TableState::kInterrupted:
+          now = std::string();
+          failure =
+              Overwrite(file, decoded->old_bytes, "roll back table file", "read back table file");
+          recovery = Recovery::kRolledBack;
+          break;
+        case TableState::kChanged:
+          recovery = Recovery::kKept;
+          break;
+      }
     }
     if (failure) {
       ThrowTableError("an interrupted save left " + journal_name + ", and " + fs::NameOf(path) +
                       " cannot be rolled back: " + failure->Text());
     }
   }
-  // A journal that is not complete was still being written: the table was
-  // not touched yet.
   if (auto kept = DropJournal(journal)) {
     ThrowTableError("cannot drop " + journal_name + " after an interrupted save: " + kept->Text());
   }
+  return recovery;
 }
 
 }  // namespace sbrep

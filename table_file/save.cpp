@@ -17,10 +17,22 @@ bool MayPass(const fs::Outcome& outcome) {
          outcome.status == fs::Status::kAccessDenied;
 }
 
+// One fixed name per table, so that a crash leftover is simply replaced.
+std::string TempPathOf(const std::string& path) {
+  return fs::FolderOf(path) + "~" + fs::NameOf(path) + ".sbrep-tmp";
+}
+
 // Clears the temp file's name. One that stays is held by another program,
-// which may be writing it: the save then fails rather than write in place.
+// which may be writing it: the save then fails rather than write in place,
+// and the leftover keeps its attributes.
 Step ClearTemp(const std::string& temp) {
   fs::Ops& ops = fs::FileSystem();
+  // The name is ours, so a read-only attribute on a leftover (which refuses
+  // its removal on Windows) is ours to lift.
+  fs::Attributes leftover;
+  const bool read_only = ops.stat(temp, &leftover).ok() && leftover.exists && !leftover.directory &&
+                         leftover.read_only &&
+                         ops.set_attributes(temp, fs::WithoutReadOnly(leftover.native)).ok();
   fs::Outcome outcome;
   for (std::size_t attempt = 0;; ++attempt) {
     outcome = ops.remove(temp);
@@ -32,6 +44,7 @@ Step ClearTemp(const std::string& temp) {
   // A remove that reports success on a file that stays marks it for deletion
   // once its holder lets go.
   if (outcome.ok()) outcome = {fs::Status::kSharingViolation, 0};
+  if (read_only) ops.set_attributes(temp, leftover.native);
   StepFailure held{"remove temp file", outcome, " (another program holds it)", true};
   return held;
 }
@@ -98,6 +111,19 @@ SaveCheck CheckSavable(const std::string& path) {
   return check;
 }
 
+bool FolderTakesNewFiles(const std::string& table_path) {
+  fs::Ops& ops = fs::FileSystem();
+  const std::string temp = TempPathOf(LocateTable(table_path).path);
+  fs::Attributes found;
+  if (!ops.stat(temp, &found).ok() || found.exists) return true;
+  fs::File file;
+  const fs::Outcome created = file.Open(temp, fs::OpenMode::kCreateOrTruncate);
+  if (!created.ok()) return created.status != fs::Status::kAccessDenied;
+  file.Close();
+  ops.remove(temp);
+  return true;
+}
+
 fs::Location LocateTable(const std::string& path) {
   fs::Location where;
   if (!fs::FileSystem().locate(path, &where).ok()) where = fs::Location{path, 1};
@@ -136,11 +162,10 @@ void SaveTableLines(const TableLines& lines, const std::string& table_path) {
     SaveInPlace(path, bytes, name + " has " + std::to_string(where.links) + " names");
     return;
   }
-  // One fixed name per table, so that a crash leftover is simply replaced.
   // Nothing after the replace may allocate: once the new bytes are in place,
   // a failure could only report a save that happened as one that did not.
   const std::string folder = fs::FolderOf(path);
-  const std::string temp = folder + "~" + name + ".sbrep-tmp";
+  const std::string temp = TempPathOf(path);
   if (auto held = ClearTemp(temp)) ThrowTableError("cannot save " + name + ": " + held->Text());
   Step failure = WriteTemp(temp, bytes, path, old);
   if (!failure) failure = ReplaceWithRetries(temp, path);

@@ -26,6 +26,12 @@ struct SaveCheck {
 // Whether a save may go over `path`. A file that does not exist may.
 SaveCheck CheckSavable(const std::string& path);
 
+// Whether the folder of the table at `table_path` lets a save create its
+// temp file; where it does not, a save rewrites the table in place with no
+// journal, which a process that dies in the middle can leave torn. Creates
+// the temp file's name and removes it again; true when it cannot tell.
+bool FolderTakesNewFiles(const std::string& table_path);
+
 // The file a save of `path` rewrites: a symbolic link is followed, so that
 // the link stays and its target gets the new bytes. A path that cannot be
 // followed stands for itself.

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "core/error.h"
-#include "table_file/in_place.h"
+#include "table_file/journal.h"
 #include "table_file/save.h"
 
 namespace sbrep {
@@ -11,13 +11,16 @@ namespace sbrep {
 TableLock::~TableLock() { Release(); }
 
 TableLock::TableLock(TableLock&& other) noexcept
-    : handle_(other.handle_), held_(std::exchange(other.held_, false)) {}
+    : handle_(other.handle_),
+      held_(std::exchange(other.held_, false)),
+      recovery_(other.recovery_) {}
 
 TableLock& TableLock::operator=(TableLock&& other) noexcept {
   if (this != &other) {
     Release();
     handle_ = other.handle_;
     held_ = std::exchange(other.held_, false);
+    recovery_ = other.recovery_;
   }
   return *this;
 }
@@ -39,8 +42,16 @@ TableLock LockTable(const std::string& table_path) {
     ThrowTableError("cannot lock " + fs::NameOf(path) + ": " + fs::Describe(taken));
   }
   lock.held_ = true;
-  RollBackInterruptedSave(path);
+  lock.recovery_ = RollBackInterruptedSave(path);
   return lock;
+}
+
+Recovery HealTable(const std::string& table_path) {
+  fs::Attributes journal;
+  const fs::Outcome looked =
+      fs::FileSystem().stat(JournalPath(LocateTable(table_path).path), &journal);
+  if (looked.ok() && !journal.exists) return Recovery::kNone;
+  return LockTable(table_path).recovery();
 }
 
 }  // namespace sbrep

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/filesystem.h"
+#include "table_file/in_place.h"
 
 namespace sbrep {
 
@@ -22,18 +23,31 @@ class TableLock {
   TableLock(const TableLock&) = delete;
   TableLock& operator=(const TableLock&) = delete;
   bool held() const { return held_; }
+  // What the rollback of an interrupted save did when the lock was taken.
+  Recovery recovery() const { return recovery_; }
 
  private:
   friend TableLock LockTable(const std::string& table_path);
+
+  // Completes the rollback of a save that a killed process left, under the
+  // table's lock, and lets the lock go. Takes no lock where no journal is
+  // found: one made after the look belongs to a save that holds the lock.
+  Recovery HealTable(const std::string& table_path);
   void Release() noexcept;
   fs::Handle handle_ = 0;
   bool held_ = false;
+  Recovery recovery_ = Recovery::kNone;
 };
 
 // Takes the lock of the table at `table_path`, then rolls back a save that a
-// process which died holding it left half done. Throws an Error
+// process which died holding it left half done (RollBackInterruptedSave). Throws an Error
 // (Fault::kTable) when another transfer keeps it for kTableLockWaitMs, or
 // when the rollback fails.
 TableLock LockTable(const std::string& table_path);
+
+// Completes the rollback of a save that a killed process left, under the
+// table's lock, and lets the lock go. Takes no lock where no journal is
+// found: one made after the look belongs to a save that holds the lock.
+Recovery HealTable(const std::string& table_path);
 
 }  // namespace sbrep

@@ -7,6 +7,7 @@
 //              [--forbid-in-place]
 //   fault_host check KIND XML CLIENT [--kill-at N]
 //   fault_host read TABLE STOP-FILE GOOD...
+//   fault_host save TABLE BYTES
 //
 // transfer registers CLIENT and calls SetSBRepData C times (1 by default).
 // --kill-at N kills the process at the Nth step that changes a file or a
@@ -15,7 +16,9 @@
 // retries. --forbid-in-place fails when a call rewrites the table in place.
 // read reads TABLE until STOP-FILE exists and fails on bytes that are none
 // of the GOOD files; it pauses between reads, as a reader's handle refuses a
-// rename on Windows. Exit status: 0 done, 1 a call or check failed, 2 a torn
+// rename on Windows. save writes the bytes of the file BYTES over TABLE
+// through a handle that shares read and write, as the filing client saves
+// its own table. Exit status: 0 done, 1 a call or check failed, 2 a torn
 // read, 3 a rewrite in place, 64 usage, 137 killed.
 #include <chrono>
 #include <cstdio>
@@ -201,6 +204,17 @@ int Read(const std::vector<std::string>& args) {
   return 0;
 }
 
+int Save(const std::vector<std::string>& args) {
+  if (args.size() != 3) return 64;
+  const std::string bytes = ReadBytes(args[2]);
+  const fs::Ops& ops = fs::PlatformFileSystem();
+  fs::Handle handle = 0;
+  if (!ops.open(args[1], fs::OpenMode::kReadWrite, &handle).ok()) return 1;
+  const bool saved = ops.write(handle, bytes.data(), bytes.size()).ok() &&
+                     ops.truncate(handle, bytes.size()).ok() && ops.flush(handle).ok();
+  return ops.close(handle).ok() && saved ? 0 : 1;
+}
+
 }  // namespace
 }  // namespace sbrep::test
 
@@ -210,5 +224,6 @@ int main(int argc, char** argv) {
   if (args[0] == "transfer") return sbrep::test::Transfer(args);
   if (args[0] == "check") return sbrep::test::Check(args);
   if (args[0] == "read") return sbrep::test::Read(args);
+  if (args[0] == "save") return sbrep::test::Save(args);
   return 64;
 }

@@ -267,13 +267,34 @@ TEST_F(Cli, CheckRollsBackAnInterruptedSaveFirst) {
   const std::string xml = PutExport("transfer/income-statement.xml", "syb.xml");
   const std::string old_bytes = Table("TABLE09.dat");
   const std::string listing = Icdat();
-  client_.PutTable("TABLE09.dat", "[TABLE09]\r\n" + old_bytes.substr(old_bytes.size() / 2));
+  const std::string filed = ReadData("transfer/TABLE09-filed.dat");
+  std::string torn = old_bytes;
+  torn.replace(0, filed.size() / 2, filed.substr(0, filed.size() / 2));
+  client_.PutTable("TABLE09.dat", torn);
   WriteBytes(JournalPath(client_.TablePath("TABLE09.dat")),
-             EncodeJournal("TABLE09.dat", old_bytes));
+             EncodeJournal("TABLE09.dat", old_bytes, filed));
   const Outcome run = Sbrep({"check", "2", xml});
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(Anonymous(run.out), ReadData("cli/check-income-statement.txt"));
+  EXPECT_TRUE(Has(run.err,
+                  "note: an interrupted save had left TABLE09.dat half written; it was "
+                  "rolled back\n"))
+      << run.err;
   EXPECT_EQ(Table("TABLE09.dat"), old_bytes);
+  EXPECT_EQ(Icdat(), listing);
+
+  // The client saved its table since the kill: kept, and said so.
+  const std::string client_save = "[TABLE09 saved by the client]" + torn;
+  client_.PutTable("TABLE09.dat", client_save);
+  WriteBytes(JournalPath(client_.TablePath("TABLE09.dat")),
+             EncodeJournal("TABLE09.dat", old_bytes, filed));
+  const Outcome kept = Sbrep({"check", "2", xml, "--json"});
+  const Json json = Json::parse(kept.out, nullptr, false);
+  EXPECT_EQ(json["recovery"], "kept") << kept.out;
+  EXPECT_EQ(json["recovery_note"],
+            "an interrupted save's journal was found, but TABLE09.dat changed since; it was kept "
+            "as it is");
+  EXPECT_EQ(Table("TABLE09.dat"), client_save);
   EXPECT_EQ(Icdat(), listing);
 }
 
@@ -325,7 +346,6 @@ enum class Setup {
   kReadOnlyTable,
   kUnreadableExport,
   kFolder,
-  kNoNewFile,            // the table's folder takes no new file
   kBackupDirIsAFile,     // --backup-dir names a file
   kDefaultBackupBlocked  // a file stands where the default backup folder goes
 };
@@ -371,9 +391,6 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClassAndTransferFailsAlike)
        Setup::kReadOnlyTable, 4, Message::kProcessingFailed, "TABLE08.dat is read-only"},
       {"unreadable export", "1", "TABLE08.dat", "transfer/balance-sheet.xml", nullptr,
        Setup::kUnreadableExport, 5, Message::kProcessingFailed, "cannot read '"},
-      {"folder takes no new file", "1", "TABLE08.dat", "transfer/balance-sheet.xml", nullptr,
-       Setup::kNoNewFile, 4, Message::kProcessingFailed,
-       "the folder of TABLE08.dat takes no new file, and a save needs one"},
       {"--backup-dir is a file", "2", "TABLE09.dat", "transfer/income-statement.xml", nullptr,
        Setup::kBackupDirIsAFile, 5, Message::kEmpty, "cannot make the backup folder "},
       {"default backup folder blocked", "3", "TABLE02.dat", "transfer/vat-worked-example.xml",
@@ -402,11 +419,9 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClassAndTransferFailsAlike)
       Strings args = {command, c.kind, xml};
       if (c.setup == Setup::kBackupDirIsAFile) args.insert(args.end(), {"--backup-dir", blocked});
       std::optional<UnreadableExports> unreadable;
-      std::optional<NoNewFileIn> no_new_file;
       std::optional<EnvironmentVariable> app_data;
       std::optional<EnvironmentVariable> state;
       if (c.setup == Setup::kUnreadableExport) unreadable.emplace();
-      if (c.setup == Setup::kNoNewFile) no_new_file.emplace(client.scratch().Join("Dexlan/ICDAT"));
       if (c.setup == Setup::kDefaultBackupBlocked) {
         app_data.emplace("LOCALAPPDATA", blocked);
         state.emplace("XDG_STATE_HOME", blocked);
@@ -437,6 +452,22 @@ TEST_F(Cli, CheckShowsTheDetailAndStatusOfEachFailureClassAndTransferFailsAlike)
     EXPECT_EQ(ReadBytes(client.TablePath(c.table)), before);
     if (c.setup == Setup::kReadOnlyTable) MakeReadOnly(client.TablePath(c.table), false);
   }
+}
+
+// A folder that takes no new file still takes the save, in place: check
+// says so and is ready, and the transfer files.
+TEST_F(Cli, AFolderThatTakesNoNewFileIsWarnedOfAndStillFiled) {
+  const std::string xml = PutExport("transfer/balance-sheet.xml", "zcfzb.xml");
+  const std::string before = Table("TABLE08.dat");
+  NoNewFileIn no_new_file(client_.scratch().Join("Dexlan/ICDAT"));
+  const Outcome check = Sbrep({"check", "1", xml});
+  EXPECT_EQ(check.status, 0) << check.err;
+  EXPECT_TRUE(Has(check.err, "takes no new file, so the save rewrites it in place")) << check.err;
+  EXPECT_EQ(Sbrep({"check", "1", xml, "--strict"}).status, 3);
+  EXPECT_EQ(Table("TABLE08.dat"), before);
+  const Outcome transfer = Sbrep({"transfer", "1", xml});
+  EXPECT_EQ(transfer.status, 0) << transfer.err;
+  EXPECT_NE(Table("TABLE08.dat"), before);
 }
 
 // The client may hold its table open: sharing read and write is fine, since
@@ -776,8 +807,12 @@ TEST_F(Cli, ARestoreRollsBackAKilledSaveFirst) {
   const std::string name = OnlyBackup(backups_.path());
   const std::string filed = Table("TABLE09.dat");
   const std::string journal = JournalPath(client_.TablePath("TABLE09.dat"));
-  client_.PutTable("TABLE09.dat", filed.substr(0, filed.size() / 2));
-  WriteBytes(journal, EncodeJournal("TABLE09.dat", filed));
+  // Killed while it put the old table back over the filed one.
+  const std::string restoring = ReadData("transfer/TABLE09.dat");
+  std::string torn = filed;
+  torn.replace(0, restoring.size() / 2, restoring.substr(0, restoring.size() / 2));
+  client_.PutTable("TABLE09.dat", torn);
+  WriteBytes(journal, EncodeJournal("TABLE09.dat", filed, restoring));
 
   const Outcome run = Sbrep({"restore", name, "--backup-dir", backups_.path(), "--yes"});
   EXPECT_EQ(run.status, 0) << run.err;

@@ -1,5 +1,6 @@
 // The rollback journal: only a journal written to its last byte rolls a
-// table back, and every call that opens a table rolls back first.
+// table back, only a table that holds what a killed save left is rolled
+// back, and every call that finds a table rolls back first.
 #include <gtest/gtest.h>
 
 #include "core/error.h"
@@ -8,6 +9,7 @@
 #include "support/support.h"
 #include "table_file/in_place.h"
 #include "table_file/journal.h"
+#include "transfer/transfer.h"
 #include "transfer_cases.h"
 
 namespace sbrep {
@@ -20,11 +22,19 @@ using test::Target;
 using test::WriteBytes;
 
 const std::string kOld = "[TABLE08]\r\nL01:1,\xD7\xCA\xB2\xFA,1.00,\r\n[/TABLE08]\r\n";
+const std::string kNew = "[TABLE08]\r\nL01:1,new,2.00,\r\n[/TABLE08]\r\n";
+// What a rewrite killed half-way leaves: new bytes, then the old tail.
+const std::string kTorn = kNew.substr(0, 20) + kOld.substr(20);
 
 TEST(Journal, OnlyAWholeJournalOfTheTableDecodes) {
-  const std::string journal = EncodeJournal("TABLE08.dat", kOld);
-  EXPECT_EQ(DecodeJournal(journal, "TABLE08.dat"), kOld);
-  EXPECT_EQ(DecodeJournal(EncodeJournal("TABLE08.dat", ""), "TABLE08.dat"), "");
+  const std::string journal = EncodeJournal("TABLE08.dat", kOld, kNew);
+  const auto decoded = DecodeJournal(journal, "TABLE08.dat");
+  ASSERT_TRUE(decoded.has_value());
+  EXPECT_EQ(decoded->old_bytes, kOld);
+  ASSERT_TRUE(decoded->new_bytes.has_value());
+  EXPECT_EQ(decoded->new_bytes->size, kNew.size());
+  EXPECT_EQ(decoded->new_bytes->digest, Sha256Of(kNew));
+  EXPECT_EQ(DecodeJournal(EncodeJournal("TABLE08.dat", "", ""), "TABLE08.dat")->old_bytes, "");
   EXPECT_EQ(DecodeJournal(journal, "TABLE09.dat"), std::nullopt) << "another table's";
   // A process killed while writing it leaves any prefix; a bad sector, any
   // changed byte.
@@ -37,6 +47,49 @@ TEST(Journal, OnlyAWholeJournalOfTheTableDecodes) {
     EXPECT_EQ(DecodeJournal(changed, "TABLE08.dat"), std::nullopt) << at;
   }
   EXPECT_EQ(DecodeJournal(journal + "x", "TABLE08.dat"), std::nullopt);
+  // Written by 1.1.0: the old bytes, and nothing to tell the new ones by.
+  const auto one =
+      DecodeJournal(test::ReadData("journal/TABLE08-format-1.sbrep-journal"), "TABLE08.dat");
+  ASSERT_TRUE(one.has_value());
+  EXPECT_EQ(one->old_bytes, kOld);
+  EXPECT_FALSE(one->new_bytes.has_value());
+}
+
+// Every table a rewrite, and then its rollback, can leave when killed after
+// any byte is interrupted; a save by someone else over any of them is not.
+TEST(Journal, OnlyWhatAKilledRewriteOrRollbackLeavesIsInterrupted) {
+  const std::string longer = kNew.substr(0, 30) + "and a longer line,\r\n" + kNew.substr(30);
+  const std::string shorter = "[TABLE08]\r\n[/TABLE08]\r\n";
+  for (const std::string& to : {kNew, longer, shorter}) {
+    SCOPED_TRACE(std::to_string(to.size()) + " new bytes");
+    const Journal journal = *DecodeJournal(EncodeJournal("T", kOld, to), "T");
+    EXPECT_EQ(StateOf(journal, kOld), TableState::kOld);
+    EXPECT_EQ(StateOf(journal, to), TableState::kNew);
+    for (std::size_t cut = 0; cut <= to.size(); ++cut) {
+      std::string torn = kOld;
+      torn.replace(0, std::min(cut, torn.size()), to.substr(0, cut));
+      for (std::size_t back = 0; back <= std::min(cut, kOld.size()); ++back) {
+        std::string rolled = torn;
+        rolled.replace(0, back, kOld.substr(0, back));
+        const TableState state = StateOf(journal, rolled);
+        if (rolled != kOld && rolled != to) {
+          EXPECT_EQ(state, TableState::kInterrupted) << "cut " << cut << ", back " << back;
+        }
+        // The client changes its last line; another program empties it.
+        std::string saved = rolled;
+        saved[saved.size() - 3] = 'X';
+        EXPECT_EQ(StateOf(journal, saved), TableState::kChanged) << cut << ", " << back;
+      }
+    }
+    EXPECT_EQ(StateOf(journal, ""), TableState::kChanged);
+    EXPECT_EQ(StateOf(journal, kOld + "\r\n"), TableState::kChanged);
+  }
+  // Without the new bytes' record, only the old bytes are known for sure.
+  const Journal one =
+      *DecodeJournal(test::ReadData("journal/TABLE08-format-1.sbrep-journal"), "TABLE08.dat");
+  EXPECT_EQ(StateOf(one, kOld), TableState::kOld);
+  EXPECT_EQ(StateOf(one, kTorn), TableState::kChanged);
+  EXPECT_EQ(StateOf(one, kNew), TableState::kChanged);
 }
 
 class RollBack : public ::testing::Test {
@@ -44,8 +97,7 @@ class RollBack : public ::testing::Test {
   void SetUp() override {
     path_ = folder_.Join("TABLE08.dat");
     journal_ = JournalPath(path_);
-    // What a rewrite killed half-way leaves: new bytes, then the old tail.
-    WriteBytes(path_, "[TABLE08]\r\nL01:1,new" + kOld.substr(20));
+    WriteBytes(path_, kTorn);
   }
   std::string Listing() const { return test::ListFolder(folder_.path()); }
 
@@ -54,20 +106,44 @@ class RollBack : public ::testing::Test {
   std::string journal_;
 };
 
-TEST_F(RollBack, ACompleteJournalPutsTheOldBytesBack) {
-  WriteBytes(journal_, EncodeJournal("TABLE08.dat", kOld));
-  RollBackInterruptedSave(path_);
-  EXPECT_EQ(ReadBytes(path_), kOld);
-  EXPECT_EQ(Listing(), "TABLE08.dat");
+// What the table holds decides: only what a killed save left is rolled
+// back; the journal goes in every case.
+TEST_F(RollBack, OnlyATableAKilledSaveLeftIsRolledBack) {
+  const std::string format_1 = test::ReadData("journal/TABLE08-format-1.sbrep-journal");
+  const std::string format_2 = EncodeJournal("TABLE08.dat", kOld, kNew);
+  const std::string client_save = kTorn.substr(0, kTorn.size() - 3) + "X]\r\n";
+  const struct {
+    const char* what;
+    std::string journal;
+    std::string table;
+    Recovery recovery;
+    std::string after;
+  } cases[] = {
+      {"torn", format_2, kTorn, Recovery::kRolledBack, kOld},
+      {"the old bytes", format_2, kOld, Recovery::kNone, kOld},
+      {"the new bytes", format_2, kNew, Recovery::kNone, kNew},
+      {"saved by the client since", format_2, client_save, Recovery::kKept, client_save},
+      {"format 1, the old bytes", format_1, kOld, Recovery::kNone, kOld},
+      {"format 1, torn: nothing proves it", format_1, kTorn, Recovery::kKept, kTorn},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteBytes(path_, c.table);
+    WriteBytes(journal_, c.journal);
+    EXPECT_EQ(RollBackInterruptedSave(path_), c.recovery);
+    EXPECT_EQ(ReadBytes(path_), c.after);
+    EXPECT_EQ(Listing(), "TABLE08.dat");
+  }
   // Again, as after a kill in the middle of the rollback itself.
-  WriteBytes(journal_, EncodeJournal("TABLE08.dat", kOld));
-  RollBackInterruptedSave(path_);
+  WriteBytes(path_, kOld.substr(0, 18) + kTorn.substr(18));
+  WriteBytes(journal_, format_2);
+  EXPECT_EQ(RollBackInterruptedSave(path_), Recovery::kRolledBack);
   EXPECT_EQ(ReadBytes(path_), kOld);
 }
 
 TEST_F(RollBack, AnIncompleteJournalIsDroppedAndTheTableLeftAlone) {
   const std::string torn = ReadBytes(path_);
-  const std::string journal = EncodeJournal("TABLE08.dat", kOld);
+  const std::string journal = EncodeJournal("TABLE08.dat", kOld, kNew);
   WriteBytes(journal_, journal.substr(0, journal.size() - 1));
   {
     Injector injector({});
@@ -79,7 +155,7 @@ TEST_F(RollBack, AnIncompleteJournalIsDroppedAndTheTableLeftAlone) {
 }
 
 TEST_F(RollBack, AJournalThatCannotBeRolledBackStaysAndStopsTheCall) {
-  WriteBytes(journal_, EncodeJournal("TABLE08.dat", kOld));
+  WriteBytes(journal_, EncodeJournal("TABLE08.dat", kOld, kNew));
   const struct {
     const char* what;
     test::InjectedFault fault;
@@ -107,7 +183,7 @@ TEST_F(RollBack, AJournalThatCannotBeRolledBackStaysAndStopsTheCall) {
       EXPECT_EQ(error.message(), Message::kProcessingFailed);
       EXPECT_EQ(error.detail(), c.detail);
     }
-    EXPECT_EQ(DecodeJournal(ReadBytes(journal_), "TABLE08.dat"), kOld);
+    EXPECT_EQ(DecodeJournal(ReadBytes(journal_), "TABLE08.dat")->old_bytes, kOld);
   }
   // Emptied where it cannot be removed: never rolled back again.
   {
@@ -119,20 +195,65 @@ TEST_F(RollBack, AJournalThatCannotBeRolledBackStaysAndStopsTheCall) {
 }
 
 // A host's call finds the torn table and the journal that a killed call
-// left, rolls back, and files its own figures over the old table.
-TEST(RollBackThroughTheTransfer, TheNextCallRollsBackBeforeItReadsTheTable) {
-  test::FilingClient client;
+// left, and rolls back before it reads the export: a call whose export then
+// fails leaves the old table, one that cannot roll back fails as the table's
+// fault, and the opening checks still come first.
+TEST(RollBackThroughTheTransfer, TheFirstCallThatFindsTheTableRollsBack) {
   const std::string old_bytes = test::ReadData("transfer/TABLE09.dat");
-  const std::string path = client.TablePath("TABLE09.dat");
-  client.PutTable("TABLE09.dat", old_bytes.substr(0, old_bytes.size() / 2));
-  WriteBytes(JournalPath(path), EncodeJournal("TABLE09.dat", old_bytes));
-  const std::string xml = client.scratch().Join("syb.xml");
-  WriteBytes(xml, test::ReadData("transfer/income-statement.xml"));
-
-  const auto call = test::CallSetSBRepData(xml, SBREP_INCOME_STATEMENT);
-  EXPECT_EQ(call.result, 0) << call.message();
-  EXPECT_EQ(ReadBytes(path), test::ReadData("transfer/TABLE09-filed.dat"));
-  EXPECT_EQ(test::ListFolder(fs::FolderOf(path)), "TABLE09.dat");
+  const std::string filed = test::ReadData("transfer/TABLE09-filed.dat");
+  const std::string good = test::ReadData("transfer/income-statement.xml");
+  const std::string torn = filed.substr(0, filed.size() / 2) + old_bytes.substr(filed.size() / 2);
+  ASSERT_EQ(torn.size(), old_bytes.size());
+  const struct {
+    const char* what;
+    std::optional<std::string> xml;  // none: no export
+    std::vector<test::InjectedFault> faults;
+    int result;
+    Message message;
+    std::string after;
+    Recovery recovery;
+  } cases[] = {
+      {"the export files", good, {}, 0, Message::kEmpty, filed, Recovery::kRolledBack},
+      {"the export cannot be parsed",
+       good.substr(0, good.size() / 2),
+       {},
+       -1,
+       Message::kXmlParseError,
+       old_bytes,
+       Recovery::kRolledBack},
+      {"the table cannot be rolled back",
+       good.substr(0, good.size() / 2),
+       {{"open", Target::kTable, 1, How::kFails, fs::Status::kSharingViolation}},
+       -1,
+       Message::kProcessingFailed,
+       torn,
+       Recovery::kNone},
+      {"no export: the opening checks come first",
+       std::nullopt,
+       {{"open", Target::kTable, 1, How::kFails, fs::Status::kSharingViolation}},
+       -1,
+       Message::kExportMissing,
+       torn,
+       Recovery::kNone},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::FilingClient client;
+    const std::string path = client.TablePath("TABLE09.dat");
+    client.PutTable("TABLE09.dat", torn);
+    WriteBytes(JournalPath(path), EncodeJournal("TABLE09.dat", old_bytes, filed));
+    const std::string xml = client.scratch().Join("syb.xml");
+    if (c.xml) WriteBytes(xml, *c.xml);
+    TransferOutcome outcome;
+    {
+      Injector injector(c.faults);
+      outcome = TransferTable(EntryOf(TableKind::kIncomeStatement), test::CallerPath(xml).c_str());
+    }
+    EXPECT_EQ(outcome.result, c.result);
+    EXPECT_EQ(outcome.message, c.message);
+    EXPECT_EQ(outcome.recovery, c.recovery);
+    EXPECT_EQ(ReadBytes(path), c.after);
+  }
 }
 
 }  // namespace

@@ -86,12 +86,18 @@ TEST_F(Save, EachStepFailingLeavesTheTableWholeAndNoTempFileOrJournal) {
        {{"open", Target::kTemp, 1, How::kFails, Status::kAccessDenied}},
        Outcome::kInPlace,
        nullptr},
-      {"no right to create files in the folder, so no journal either",
+      {"no right to create files in the folder: in place, without a journal",
        {{"open", Target::kTemp, 1, How::kFails, Status::kAccessDenied},
         {"open", Target::kJournal, 1, How::kFails, Status::kAccessDenied}},
+       Outcome::kInPlace,
+       nullptr},
+      {"no right to create files, and the write in place is cut off",
+       {{"open", Target::kTemp, 1, How::kFails, Status::kAccessDenied},
+        {"open", Target::kJournal, 1, How::kFails, Status::kAccessDenied},
+        {"write", Target::kTable, 1, How::kFails}},
        Outcome::kFails,
-       "cannot save TABLE08.dat: create temp file: access denied (9999); create journal: access "
-       "denied (9999)"},
+       "cannot save TABLE08.dat: create temp file: access denied (9999); write table file: error "
+       "(9999)"},
       {"another program creates the temp file first and holds it",
        {{"open", Target::kTemp, 1, How::kFails, Status::kSharingViolation}},
        Outcome::kFails,
@@ -223,13 +229,25 @@ TEST_F(Save, EachStepFailingLeavesTheTableWholeAndNoTempFileOrJournal) {
       case Outcome::kJournalStays:
         ASSERT_NE(detail, std::nullopt);
         EXPECT_EQ(*detail, c.detail);
-        EXPECT_EQ(DecodeJournal(ReadBytes(journal), "TABLE08.dat"), old_bytes_);
-        break;
+        {
+          // The next call rolls back whatever the table holds, never taking
+          // it for a save by someone else.
+          const auto left = DecodeJournal(ReadBytes(journal), "TABLE08.dat");
+          ASSERT_TRUE(left.has_value());
+          EXPECT_EQ(left->old_bytes, old_bytes_);
+          EXPECT_NE(StateOf(*left, Bytes()), TableState::kChanged);
+          break;
+        }
     }
     // A journal left beside new or old bytes must never roll anything back.
     if (c.outcome != Outcome::kJournalStays && test::Exists(journal)) {
-      EXPECT_EQ(DecodeJournal(ReadBytes(journal), "TABLE08.dat"),
-                c.outcome == Outcome::kFails ? std::optional(old_bytes_) : std::nullopt);
+      const auto left = DecodeJournal(ReadBytes(journal), "TABLE08.dat");
+      if (c.outcome == Outcome::kFails) {
+        ASSERT_TRUE(left.has_value());
+        EXPECT_EQ(left->old_bytes, old_bytes_);
+      } else {
+        EXPECT_FALSE(left.has_value());
+      }
     }
     test::RemoveFile(journal);
   }
@@ -262,6 +280,68 @@ TEST_F(Save, ReplacesATempFileLeftByACrash) {
   EXPECT_EQ(SaveNow(), std::nullopt);
   EXPECT_EQ(Bytes(), kNewBytes);
   EXPECT_EQ(Listing(), "TABLE08.dat");
+}
+
+// The temp file's name is the save's own: a leftover there that carries the
+// read-only attribute (which refuses a remove on Windows, as the fake here
+// does everywhere) loses it and goes. A folder, or a file another program
+// holds, fails the save with the leftover as it was.
+TEST_F(Save, AReadOnlyLeftoverTempFileIsCleared) {
+  const std::string temp = folder_.Join("~TABLE08.dat.sbrep-tmp");
+  const fs::Ops saved = fs::FileSystem();
+  fs::FileSystem().remove = [](const std::string& path) {
+    fs::Attributes found;
+    if (fs::PlatformFileSystem().stat(path, &found).ok() && found.read_only) {
+      return fs::Outcome{fs::Status::kAccessDenied, 5};
+    }
+    return fs::PlatformFileSystem().remove(path);
+  };
+  const struct {
+    const char* what;
+    bool folder;
+    bool held;
+  } cases[] = {{"a read-only file", false, false},
+               {"a read-only file another program holds", false, true},
+               {"a folder", true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.folder) {
+      test::MakeFolder(temp);
+    } else {
+      WriteBytes(temp, "half a table");
+      test::MakeReadOnly(temp, true);
+    }
+    std::optional<std::string> detail;
+    if (c.held) {
+      Injector injector(
+          {{"remove", Target::kTemp, 1, How::kKeepsFailing, fs::Status::kSharingViolation}});
+      detail = SaveNow();
+    } else {
+      detail = SaveNow();
+    }
+    const bool cleared = !c.folder && !c.held;
+    EXPECT_EQ(detail.has_value(), !cleared) << detail.value_or("");
+    EXPECT_EQ(Bytes(), cleared ? kNewBytes : old_bytes_);
+    fs::Attributes left;
+    ASSERT_TRUE(fs::PlatformFileSystem().stat(temp, &left).ok());
+    EXPECT_EQ(left.exists, !cleared);
+    if (c.held) {
+      EXPECT_TRUE(left.read_only) << "the attribute goes back";
+    }
+    if (left.exists && !left.directory) test::MakeReadOnly(temp, false);
+    fs::PlatformFileSystem().remove(temp);
+    WriteBytes(path_, old_bytes_);
+  }
+  fs::FileSystem() = saved;
+}
+
+// What the tool asks before it warns that saves there are not crash-safe;
+// the question leaves the folder as it was.
+TEST_F(Save, TellsWhetherTheFolderTakesATempFile) {
+  EXPECT_TRUE(FolderTakesNewFiles(path_));
+  EXPECT_EQ(Listing(), "TABLE08.dat");
+  Injector injector({{"open", Target::kTemp, 1, How::kFails, fs::Status::kAccessDenied}});
+  EXPECT_FALSE(FolderTakesNewFiles(path_));
 }
 
 TEST_F(Save, CarriesTheAttributesOver) {

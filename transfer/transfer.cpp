@@ -45,15 +45,22 @@ void RunFileStage(Stage&& stage) {
 
 Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
                          const std::optional<std::string>& client_folder,
-                         const ReadProgress& progress) {
+                         const ReadProgress& progress, Recovery* recovery) {
   Preparation p;
   p.kind = &kind;
   RunStage([&] {
     p.paths = RunOpeningSequence(kind.file_name, kind.missing_table, xml_path, client_folder);
   });
+  // A table that a killed save left torn is whole again before the export
+  // can fail the call. The lock is let go for the read of the export, which
+  // may take long, and taken again for the file stage.
+  RunFileStage([&] { p.recovery = HealTable(p.paths.table_path); });
+  if (recovery != nullptr) *recovery = p.recovery;
   RunStage([&] { p.values = kind.read(kind, p.paths.xml_path, progress); });
   RunFileStage([&] {
     p.lock = LockTable(p.paths.table_path);
+    if (p.recovery == Recovery::kNone) p.recovery = p.lock.recovery();
+    if (recovery != nullptr) *recovery = p.recovery;
     p.old_lines = LoadTableLines(p.paths.table_path);
     p.new_lines = kind.build(kind, p.old_lines, p.values);
   });
@@ -67,7 +74,8 @@ TransferOutcome TransferTable(const KindEntry& kind, const char* host_path,
   try {
     std::string path;
     RunStage([&] { path = AnsiToUtf8(host_path); });
-    const Preparation p = PrepareTable(kind, path, options.client_folder, progress);
+    const Preparation p =
+        PrepareTable(kind, path, options.client_folder, progress, &outcome.recovery);
     if (options.before_save) RunStage([&] { options.before_save(p); });
     RunFileStage([&] { SaveTableLines(p.new_lines, p.paths.table_path); });
   } catch (const Error& e) {

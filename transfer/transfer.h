@@ -24,7 +24,8 @@ struct PreparedTable {
   OpeningPaths paths;
   TableLines old_lines;
   TableLines new_lines;
-  Values values;  // RowValues for kinds 1 and 2, VatTotals for kind 3
+  Values values;                        // RowValues for kinds 1 and 2, VatTotals for kind 3
+  Recovery recovery = Recovery::kNone;  // what the rollback of an interrupted save did
 };
 
 // Everything a transfer does except the save: what it made ready, and the
@@ -35,10 +36,13 @@ struct Preparation : PreparedTable {
 
 // Throws an Error with the message and fault of the first failure.
 // `client_folder`, when given, stands in for the registry; `progress` hears
-// how far the read of the export has got.
+// how far the read of the export has got. Once the opening checks have found
+// the table, and before the export is read, it takes the table's lock and
+// completes the rollback of an interrupted save; `recovery`, when given,
+// hears what that did, even when a later stage fails.
 Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
                          const std::optional<std::string>& client_folder = std::nullopt,
-                         const ReadProgress& progress = {});
+                         const ReadProgress& progress = {}, Recovery* recovery = nullptr);
 
 // What a transfer did: 0, or -1 with the message a host gets and, memory
 // permitting, the error with its detail.
@@ -46,6 +50,7 @@ struct TransferOutcome {
   int result = 0;
   Message message = Message::kEmpty;
   std::optional<Error> error;
+  Recovery recovery = Recovery::kNone;  // what the rollback of an interrupted save did
 };
 
 // What the tool adds to a host's transfer; a host passes none of it.
