@@ -30,7 +30,7 @@ else()
 endif()
 # The version resource's four-part versions and notice.
 set(SBREP_VERSION_FULL ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
-set(SBREP_COPYRIGHT "Copyright (C) 2026 the sbrep developers")
+set(SBREP_COPYRIGHT "Copyright (C) 2026 the sbrep authors")
 
 if(MINGW)
   # One self-contained DLL or program: no libgcc, libstdc++ or winpthread DLLs.
