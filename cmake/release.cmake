@@ -72,6 +72,15 @@ function(sbrep_split_debug target name)
     VERBATIM)
 endfunction()
 
+# A link map beside a MinGW binary, NAME.map in the bin folder: what went
+# into it, for the release's third-party notices.
+function(sbrep_link_map target name)
+  if(NOT MINGW)
+    return()
+  endif()
+  target_link_options(${target} PRIVATE -Wl,-Map=${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${name}.map)
+endfunction()
+
 # The same split for a file the install step has just copied: for binaries
 # whose own build the tests need with everything in it.
 function(sbrep_install_split_debug destination name)
