@@ -32,6 +32,18 @@ void Increment(std::string* digits) {
   digits->insert(digits->begin(), '1');
 }
 
+// The number of bits of value, by halves.
+int BitWidth(std::uint64_t value) {
+  int bits = 0;
+  for (int half = 32; half > 0; half /= 2) {
+    if ((value >> half) != 0) {
+      value >>= half;
+      bits += half;
+    }
+  }
+  return bits + static_cast<int>(value);
+}
+
 // A non-negative integer of up to 4096 bits, in 32-bit limbs from the
 // lowest. The widest value met is a 57-bit quotient shifted over 10^1126,
 // the divisor of an amount of 801 kept digits near the smallest double.
@@ -86,9 +98,7 @@ class Big {
 
   int BitLength() const {
     if (size_ == 0) return 0;
-    int bits = static_cast<int>(size_ - 1) * 32;
-    for (std::uint32_t top = limb_[size_ - 1]; top != 0; top >>= 1) ++bits;
-    return bits;
+    return static_cast<int>(size_ - 1) * 32 + BitWidth(limb_[size_ - 1]);
   }
 
   bool Bit(int index) const {
@@ -107,11 +117,15 @@ class Big {
     return rest != 0 && full < size_ && (limb_[full] & ((1u << rest) - 1)) != 0;
   }
 
-  // count bits from index up, as an integer.
+  // count bits (at most 64) from index up, as an integer.
   std::uint64_t Bits(int index, int count) const {
-    std::uint64_t bits = 0;
-    for (int i = count - 1; i >= 0; --i) bits = bits << 1 | (Bit(index + i) ? 1 : 0);
-    return bits;
+    if (count <= 0) return 0;
+    const std::size_t first = static_cast<std::size_t>(index) / 32;
+    const int offset = index % 32;
+    const std::uint64_t low = LimbAt(first) | std::uint64_t{LimbAt(first + 1)} << 32;
+    std::uint64_t bits = low >> offset;
+    if (offset != 0) bits |= std::uint64_t{LimbAt(first + 2)} << (64 - offset);
+    return count < 64 ? bits & ((std::uint64_t{1} << count) - 1) : bits;
   }
 
   // The decimal digits, without leading zeros ("" for zero).
@@ -132,7 +146,9 @@ class Big {
  private:
   static constexpr std::size_t kLimbs = 128;
 
-  std::uint32_t limb_[kLimbs] = {};
+  std::uint32_t LimbAt(std::size_t limb) const { return limb < size_ ? limb_[limb] : 0; }
+
+  std::uint32_t limb_[kLimbs];  // those from size_ up are never read
   std::size_t size_ = 0;
 };
 
@@ -145,6 +161,8 @@ void MultiplyByPower(Big* value, std::uint32_t base, long power) {
   for (; power > 0; --power) last *= base;
   value->MulAdd(last, 0);
 }
+
+double Encode(std::uint64_t mantissa, long exponent, bool negative);
 
 // The double nearest value * 2^power, ties to even; inexact: the exact value
 // lies above value * 2^power, by less than 2^power. It is then at least
@@ -163,7 +181,12 @@ double Nearest(const Big& value, long power, bool inexact, bool negative) {
     const bool above = inexact || value.AnyBelow(static_cast<int>(low - 1));
     if (half && (above || (mantissa & 1) != 0)) ++mantissa;
   }
-  long exponent = low + power;  // of the mantissa's lowest bit
+  return Encode(mantissa, low + power, negative);
+}
+
+// The double mantissa * 2^exponent, for a mantissa of 53 bits, or fewer with
+// the exponent of the smallest double, or one rounded up to 2^53.
+double Encode(std::uint64_t mantissa, long exponent, bool negative) {
   if (mantissa == std::uint64_t{1} << 53) {
     mantissa >>= 1;
     ++exponent;
@@ -271,6 +294,7 @@ std::optional<double> ParseNumber(std::string_view text) {
   // than 767, so a final 1 in their place rounds the same way.
   constexpr long kKeptDigits = 800;
   Big digits(0);
+  std::uint64_t leading = 0;  // the first 19 of them
   long kept = 0;
   bool dropped = false;
   std::uint32_t chunk = 0;
@@ -286,6 +310,7 @@ std::optional<double> ParseNumber(std::string_view text) {
       continue;
     }
     chunk = chunk * 10 + static_cast<std::uint32_t>(text[j] - '0');
+    if (kept < 19) leading = leading * 10 + static_cast<std::uint32_t>(text[j] - '0');
     scale *= 10;
     ++kept;
     if (scale == 1000000000u) {
@@ -299,9 +324,30 @@ std::optional<double> ParseNumber(std::string_view text) {
     scale *= 10;
     ++kept;
   }
-  digits.MulAdd(scale, chunk);
-
   const long power = top + 1 - kept;  // the value is digits * 10^power
+
+  // Most amounts: up to 19 digits, at most 3 after the point. Then
+  // digits / 10^k = (digits * 2^shift / 5^k) * 2^-(shift + k) with 64-bit
+  // integers: digits shifted to the top bit, over 5^k < 2^7, leaves 57 bits.
+  if (kept <= 19 && power <= 0 && power >= -3) {
+    const int shift = 64 - BitWidth(leading);
+    const std::uint64_t shifted = leading << shift;
+    // Constant divisors, which compilers turn into multiplications.
+    const std::uint64_t five = power == 0 ? 1 : power == -1 ? 5 : power == -2 ? 25 : 125;
+    const std::uint64_t quotient = power == 0    ? shifted
+                                   : power == -1 ? shifted / 5
+                                   : power == -2 ? shifted / 25
+                                                 : shifted / 125;
+    const int low = BitWidth(quotient) - 53;  // 4 or more
+    std::uint64_t mantissa = quotient >> low;
+    const bool half = (quotient >> (low - 1) & 1) != 0;
+    const bool above =
+        quotient * five != shifted || (quotient & ((std::uint64_t{1} << (low - 1)) - 1)) != 0;
+    if (half && (above || (mantissa & 1) != 0)) ++mantissa;
+    return Encode(mantissa, low - shift + power, negative);
+  }
+
+  digits.MulAdd(scale, chunk);
   long shift = 0;
   bool inexact = false;
   if (power >= 0) {
