@@ -56,6 +56,10 @@ class Big {
     }
   }
 
+  // Copies only the limbs in use: the others are never set.
+  Big(const Big& other) : size_(other.size_) { std::copy(other.limb_, other.limb_ + size_, limb_); }
+  Big& operator=(const Big&) = delete;
+
   bool IsZero() const { return size_ == 0; }
 
   // *this = *this * factor + addend.
