@@ -16,10 +16,25 @@ else()
 endif()
 if(TARGET sbrep_tool)
   install(TARGETS sbrep_tool RUNTIME DESTINATION ${SBREP_ARCH})
+  sbrep_link_map(sbrep_tool sbrep.exe)
   sbrep_install_split_debug(${SBREP_ARCH} sbrep.exe)
 endif()
 install(FILES include/sbrep.h DESTINATION include)
-install(FILES README.md CHANGES.md DESTINATION .)
+install(FILES LICENSE CHANGES.md DESTINATION .)
+install(FILES docs/release-readme.md DESTINATION . RENAME README.md)
+install(FILES docs/integrating.md DESTINATION docs)
+install(FILES examples/hosts/sbrep.c examples/hosts/sbrep.cs examples/hosts/sbrep.pas
+              examples/hosts/sbrep.bas DESTINATION hosts)
+# The notices are made from the link maps once both builds are linked
+# (scripts/package, scripts/notices); the packing build installs them.
+install(FILES ${CMAKE_BINARY_DIR}/THIRD-PARTY-NOTICES.txt DESTINATION . OPTIONAL)
+# The CMake package: one for both architectures, which it picks by the
+# consumer's pointer size.
+include(CMakePackageConfigHelpers)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/sbrep-config-version.cmake
+                                 COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+install(FILES cmake/sbrep-config.cmake ${CMAKE_BINARY_DIR}/sbrep-config-version.cmake
+        DESTINATION lib/cmake/sbrep)
 
 set(SBREP_PACKAGE_BUILDS ${CMAKE_BINARY_DIR} CACHE STRING
     "The build folders whose install rules fill the package, one per architecture")

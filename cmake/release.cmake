@@ -30,7 +30,7 @@ else()
 endif()
 # The version resource's four-part versions and notice.
 set(SBREP_VERSION_FULL ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
-set(SBREP_COPYRIGHT "Copyright (C) 2026 the sbrep developers")
+set(SBREP_COPYRIGHT "Copyright (C) 2026 the sbrep authors")
 
 if(MINGW)
   # One self-contained DLL or program: no libgcc, libstdc++ or winpthread DLLs.
@@ -47,6 +47,11 @@ if(MINGW)
     # chain.
     add_link_options(-Wl,--no-seh)
   endif()
+  # Each function and datum in a section of its own, so that the linker
+  # drops what nothing calls: most of libxml2 and of the C++ runtime.
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffunction-sections>
+                      $<$<COMPILE_LANGUAGE:C,CXX>:-fdata-sections>)
+  add_link_options(-Wl,--gc-sections)
   # Debug information for our own code too; the shipped files carry none of
   # it (sbrep_split_debug).
   add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-g>)
@@ -65,6 +70,15 @@ function(sbrep_split_debug target name)
     WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
     BYPRODUCTS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${name}.debug
     VERBATIM)
+endfunction()
+
+# A link map beside a MinGW binary, NAME.map in the bin folder: what went
+# into it, for the release's third-party notices.
+function(sbrep_link_map target name)
+  if(NOT MINGW)
+    return()
+  endif()
+  target_link_options(${target} PRIVATE -Wl,-Map=${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${name}.map)
 endfunction()
 
 # The same split for a file the install step has just copied: for binaries

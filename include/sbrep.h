@@ -8,9 +8,9 @@
 
 /* The version of sbrep.dll this header describes. */
 #define SBREP_VERSION_MAJOR 1
-#define SBREP_VERSION_MINOR 1
+#define SBREP_VERSION_MINOR 2
 #define SBREP_VERSION_PATCH 0
-#define SBREP_VERSION_STRING "1.1.0"
+#define SBREP_VERSION_STRING "1.2.0"
 
 /* SBREP_STATIC: the library's own objects are linked in, as its tests do. */
 #ifdef _WIN32

@@ -3,7 +3,6 @@
 #include "table_file/table_lines.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "core/error.h"
 #include "platform/filesystem.h"
@@ -88,9 +87,9 @@ TableLines LoadTableLines(const std::string& path) {
 std::string FormatDataLine(int tag, int row, const std::vector<std::string>& fields) {
   // The row number is closed by a comma like a field: "L01:1," then one
   // comma after each field.
-  char head[32];
-  std::snprintf(head, sizeof head, "L%02d:%d,", tag, row);
-  std::string line = head;
+  std::string line = std::to_string(tag);
+  if (line.size() < 2) line.insert(0, 1, '0');
+  line = "L" + line + ":" + std::to_string(row) + ",";
   for (const auto& field : fields) {
     line += field;
     line += ',';

@@ -1,5 +1,6 @@
-# Fails unless README.md shows every file of examples/hosts whole, so that
-# what a reader copies is what the suite compiled.
+# Fails unless README (README.md, or the integrator's guide) shows every
+# file of examples/hosts whole, so that what a reader copies is what the
+# suite compiled.
 #   cmake -DREADME=README.md -DHOSTS=examples/hosts -P readme_hosts.cmake
 file(READ ${README} readme)
 file(GLOB hosts ${HOSTS}/*)
@@ -13,7 +14,7 @@ foreach(host ${hosts})
   endif()
 endforeach()
 if(missing)
-  message(FATAL_ERROR "README.md does not show these as they are in ${HOSTS}: ${missing}")
+  message(FATAL_ERROR "${README} does not show these as they are in ${HOSTS}: ${missing}")
 endif()
 list(LENGTH hosts count)
-message(STATUS "README.md shows all ${count} host declarations")
+message(STATUS "${README} shows all ${count} host declarations")

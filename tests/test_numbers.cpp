@@ -88,6 +88,29 @@ TEST(Numbers, ConversionRules) {
   }
 }
 
+// The nearest double, ties to even, however many digits decide it: the
+// halfway point between 1 and the next double, and the same followed by a
+// non-zero digit long after the 800th.
+TEST(Numbers, ParseNumberRoundsToTheNearestDouble) {
+  const std::string halfway = "1.00000000000000011102230246251565404236316680908203125";
+  const struct {
+    std::string text;
+    std::optional<double> number;
+  } cases[] = {
+      {"9007199254740993", 0x1p53},
+      {"9007199254740993.0000000001", 0x1.0000000000001p53},
+      {halfway, 1.0},
+      {halfway + std::string(800, '0') + "1", 0x1.0000000000001p0},
+      {"0.1", 0x1.999999999999ap-4},
+      {"2.2250738585072011e-308", 0x0.fffffffffffffp-1022},
+      {"2.4703282292062328e-324", 0x0.0000000000001p-1022},
+      {"2.4703282292062327e-324", 0.0},
+      {"1.7976931348623158e308", 0x1.fffffffffffffp1023},
+      {"1.7976931348623159e308", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseNumber(c.text), c.number) << c.text;
+}
+
 TEST(Numbers, ParseNumberKeepsTheSignOfZero) {
   EXPECT_TRUE(std::signbit(ParseNumber("-0").value()));
   EXPECT_TRUE(std::signbit(ParseNumber("-1e-400").value()));
@@ -120,6 +143,10 @@ TEST(Numbers, FormatAmountRoundsHalfAwayFromZeroAsWritten) {
       {1e20, "100000000000000000000.00"},
       {-1.5e16, "-15000000000000000.00"},
       {5e-324, "0.00"},
+      // The fifteen digits round half to even first.
+      {1000000000000005.0, "1000000000000000.00"},
+      {1000000000000015.0, "1000000000000020.00"},
+      {4503599627370497.5, "4503599627370500.00"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatAmount(c.value), c.text) << c.value;
 }

@@ -1,9 +1,13 @@
-// Number conversions through std::from_chars and std::to_chars, which ignore
-// the locale and behave the same under every C runtime.
+// Number conversions by exact decimal arithmetic on integers: the same
+// correctly rounded results as the floating-point conversions of the C++
+// library, without their tables, and independent of the locale, the C
+// runtime and the floating-point unit's precision.
 #include "transfer/numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <system_error>
 
 namespace sbrep {
@@ -26,6 +30,184 @@ void Increment(std::string* digits) {
     *it = '0';
   }
   digits->insert(digits->begin(), '1');
+}
+
+// The number of bits of value, by halves.
+int BitWidth(std::uint64_t value) {
+  int bits = 0;
+  for (int half = 32; half > 0; half /= 2) {
+    if ((value >> half) != 0) {
+      value >>= half;
+      bits += half;
+    }
+  }
+  return bits + static_cast<int>(value);
+}
+
+// A non-negative integer of up to 4096 bits, in 32-bit limbs from the
+// lowest. The widest value met is a 57-bit quotient shifted over 10^1126,
+// the divisor of an amount of 801 kept digits near the smallest double.
+class Big {
+ public:
+  explicit Big(std::uint64_t value) {
+    while (value != 0) {
+      limb_[size_++] = static_cast<std::uint32_t>(value);
+      value >>= 32;
+    }
+  }
+
+  // Copies only the limbs in use: the others are never set.
+  Big(const Big& other) : size_(other.size_) { std::copy(other.limb_, other.limb_ + size_, limb_); }
+  Big& operator=(const Big&) = delete;
+
+  bool IsZero() const { return size_ == 0; }
+
+  // *this = *this * factor + addend.
+  void MulAdd(std::uint32_t factor, std::uint32_t addend) {
+    std::uint64_t carry = addend;
+    for (std::size_t i = 0; i < size_; ++i) {
+      carry += static_cast<std::uint64_t>(limb_[i]) * factor;
+      limb_[i] = static_cast<std::uint32_t>(carry);
+      carry >>= 32;
+    }
+    if (carry != 0 && size_ < kLimbs) limb_[size_++] = static_cast<std::uint32_t>(carry);
+  }
+
+  // *this /= divisor; returns the remainder.
+  std::uint32_t Divide(std::uint32_t divisor) {
+    std::uint64_t remainder = 0;
+    for (std::size_t i = size_; i-- > 0;) {
+      remainder = remainder << 32 | limb_[i];
+      limb_[i] = static_cast<std::uint32_t>(remainder / divisor);
+      remainder %= divisor;
+    }
+    while (size_ > 0 && limb_[size_ - 1] == 0) --size_;
+    return static_cast<std::uint32_t>(remainder);
+  }
+
+  void ShiftLeft(int bits) {
+    if (size_ == 0) return;
+    const std::size_t limbs = static_cast<std::size_t>(bits) / 32;
+    const int rest = bits % 32;
+    std::size_t size = size_ + limbs + 1;
+    if (size > kLimbs) size = kLimbs;
+    for (std::size_t i = size; i-- > 0;) {
+      const std::uint64_t high = i >= limbs && i - limbs < size_ ? limb_[i - limbs] : 0;
+      const std::uint64_t low = i >= limbs + 1 && i - limbs - 1 < size_ ? limb_[i - limbs - 1] : 0;
+      limb_[i] = static_cast<std::uint32_t>((high << rest | low >> (32 - rest)) & 0xFFFFFFFFu);
+    }
+    size_ = size;
+    while (size_ > 0 && limb_[size_ - 1] == 0) --size_;
+  }
+
+  int BitLength() const {
+    if (size_ == 0) return 0;
+    return static_cast<int>(size_ - 1) * 32 + BitWidth(limb_[size_ - 1]);
+  }
+
+  bool Bit(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index / 32) >= size_) return false;
+    return (limb_[index / 32] >> (index % 32) & 1) != 0;
+  }
+
+  // Whether any bit below index is set.
+  bool AnyBelow(int index) const {
+    if (index <= 0) return false;
+    const std::size_t full = static_cast<std::size_t>(index) / 32;
+    for (std::size_t limb = 0; limb < full && limb < size_; ++limb) {
+      if (limb_[limb] != 0) return true;
+    }
+    const int rest = index % 32;
+    return rest != 0 && full < size_ && (limb_[full] & ((1u << rest) - 1)) != 0;
+  }
+
+  // count bits (at most 64) from index up, as an integer.
+  std::uint64_t Bits(int index, int count) const {
+    if (count <= 0) return 0;
+    const std::size_t first = static_cast<std::size_t>(index) / 32;
+    const int offset = index % 32;
+    const std::uint64_t low = LimbAt(first) | std::uint64_t{LimbAt(first + 1)} << 32;
+    std::uint64_t bits = low >> offset;
+    if (offset != 0) bits |= std::uint64_t{LimbAt(first + 2)} << (64 - offset);
+    return count < 64 ? bits & ((std::uint64_t{1} << count) - 1) : bits;
+  }
+
+  // The decimal digits, without leading zeros ("" for zero).
+  std::string Decimal() const {
+    Big rest = *this;
+    std::string digits;
+    while (!rest.IsZero()) {
+      std::uint32_t chunk = rest.Divide(1000000000);
+      for (int i = 0; i < 9; ++i) {
+        digits += static_cast<char>('0' + chunk % 10);
+        chunk /= 10;
+      }
+    }
+    while (!digits.empty() && digits.back() == '0') digits.pop_back();
+    return std::string(digits.rbegin(), digits.rend());
+  }
+
+ private:
+  static constexpr std::size_t kLimbs = 128;
+
+  std::uint32_t LimbAt(std::size_t limb) const { return limb < size_ ? limb_[limb] : 0; }
+
+  std::uint32_t limb_[kLimbs];  // those from size_ up are never read
+  std::size_t size_ = 0;
+};
+
+// Multiplies by 10^power or 5^power, in steps that fit a limb.
+void MultiplyByPower(Big* value, std::uint32_t base, long power) {
+  const std::uint32_t step = base == 10 ? 1000000000u : 1220703125u;  // 10^9, 5^13
+  const long per_step = base == 10 ? 9 : 13;
+  for (; power >= per_step; power -= per_step) value->MulAdd(step, 0);
+  std::uint32_t last = 1;
+  for (; power > 0; --power) last *= base;
+  value->MulAdd(last, 0);
+}
+
+double Encode(std::uint64_t mantissa, long exponent, bool negative);
+
+// The double nearest value * 2^power, ties to even; inexact: the exact value
+// lies above value * 2^power, by less than 2^power. It is then at least
+// 57 bits long, or so long that its lowest bit is below the smallest double.
+double Nearest(const Big& value, long power, bool inexact, bool negative) {
+  const int length = value.BitLength();
+  // The lowest bit kept: 53 bits, fewer below the normal range.
+  long low = length - 53;
+  if (low + power < -1074) low = -1074 - power;
+  std::uint64_t mantissa;
+  if (low <= 0) {
+    mantissa = value.Bits(0, length) << -low;
+  } else {
+    mantissa = value.Bits(static_cast<int>(low), length - static_cast<int>(low));
+    const bool half = value.Bit(static_cast<int>(low - 1));
+    const bool above = inexact || value.AnyBelow(static_cast<int>(low - 1));
+    if (half && (above || (mantissa & 1) != 0)) ++mantissa;
+  }
+  return Encode(mantissa, low + power, negative);
+}
+
+// The double mantissa * 2^exponent, for a mantissa of 53 bits, or fewer with
+// the exponent of the smallest double, or one rounded up to 2^53.
+double Encode(std::uint64_t mantissa, long exponent, bool negative) {
+  if (mantissa == std::uint64_t{1} << 53) {
+    mantissa >>= 1;
+    ++exponent;
+  }
+  std::uint64_t bits = 0;
+  if (mantissa >= std::uint64_t{1} << 52) {
+    const long biased = exponent + 52 + 1023;
+    bits = biased >= 2047 ? std::uint64_t{2047} << 52
+                          : static_cast<std::uint64_t>(biased) << 52 |
+                                (mantissa & ((std::uint64_t{1} << 52) - 1));
+  } else {
+    bits = mantissa;  // subnormal: exponent is -1074
+  }
+  if (negative) bits |= std::uint64_t{1} << 63;
+  double result;
+  std::memcpy(&result, &bits, sizeof result);
+  return result;
 }
 
 }  // namespace
@@ -103,17 +285,91 @@ std::optional<double> ParseNumber(std::string_view text) {
   }
   if (i != n) return std::nullopt;
 
-  const std::string_view number = DropPlus(text);
-  double value = 0;
-  const auto result = std::from_chars(number.data(), number.data() + number.size(), value,
-                                      std::chars_format::general);
-  if (result.ec == std::errc::result_out_of_range && nonzero && leading_power + exponent < 0) {
-    return text[0] == '-' ? -0.0 : 0.0;
+  const bool negative = text[0] == '-';
+  if (!nonzero) return negative ? -0.0 : 0.0;
+  // The value is 0.d1d2... * 10^(top + 1), d1 the first non-zero digit.
+  const long top = leading_power + exponent;
+  if (top > 308) return std::nullopt;  // at least 10^309
+  // Below 10^-324, less than half the smallest double.
+  if (top < -325) return negative ? -0.0 : 0.0;
+
+  // The significant digits as an integer. Beyond 800 of them only whether
+  // any is non-zero counts: no halfway point between two doubles has more
+  // than 767, so a final 1 in their place rounds the same way.
+  constexpr long kKeptDigits = 800;
+  Big digits(0);
+  std::uint64_t leading = 0;  // the first 19 of them
+  long kept = 0;
+  bool dropped = false;
+  std::uint32_t chunk = 0;
+  std::uint32_t scale = 1;
+  bool started = false;
+  for (std::size_t j = text[0] == '+' || negative ? 1 : 0;
+       j < n && text[j] != 'e' && text[j] != 'E'; ++j) {
+    if (text[j] == '.') continue;
+    if (!started && text[j] == '0') continue;
+    started = true;
+    if (kept == kKeptDigits) {
+      dropped = dropped || text[j] != '0';
+      continue;
+    }
+    chunk = chunk * 10 + static_cast<std::uint32_t>(text[j] - '0');
+    if (kept < 19) leading = leading * 10 + static_cast<std::uint32_t>(text[j] - '0');
+    scale *= 10;
+    ++kept;
+    if (scale == 1000000000u) {
+      digits.MulAdd(scale, chunk);
+      chunk = 0;
+      scale = 1;
+    }
   }
-  if (result.ec != std::errc() || result.ptr != number.data() + number.size() ||
-      !std::isfinite(value)) {
-    return std::nullopt;
+  if (dropped) {
+    chunk = chunk * 10 + 1;
+    scale *= 10;
+    ++kept;
   }
+  const long power = top + 1 - kept;  // the value is digits * 10^power
+
+  // Most amounts: up to 19 digits, at most 3 after the point. Then
+  // digits / 10^k = (digits * 2^shift / 5^k) * 2^-(shift + k) with 64-bit
+  // integers: digits shifted to the top bit, over 5^k < 2^7, leaves 57 bits.
+  if (kept <= 19 && power <= 0 && power >= -3) {
+    const int shift = 64 - BitWidth(leading);
+    const std::uint64_t shifted = leading << shift;
+    // Constant divisors, which compilers turn into multiplications.
+    const std::uint64_t five = power == 0 ? 1 : power == -1 ? 5 : power == -2 ? 25 : 125;
+    const std::uint64_t quotient = power == 0    ? shifted
+                                   : power == -1 ? shifted / 5
+                                   : power == -2 ? shifted / 25
+                                                 : shifted / 125;
+    const int low = BitWidth(quotient) - 53;  // 4 or more
+    std::uint64_t mantissa = quotient >> low;
+    const bool half = (quotient >> (low - 1) & 1) != 0;
+    const bool above =
+        quotient * five != shifted || (quotient & ((std::uint64_t{1} << (low - 1)) - 1)) != 0;
+    if (half && (above || (mantissa & 1) != 0)) ++mantissa;
+    return Encode(mantissa, low - shift + power, negative);
+  }
+
+  digits.MulAdd(scale, chunk);
+  long shift = 0;
+  bool inexact = false;
+  if (power >= 0) {
+    MultiplyByPower(&digits, 10, power);
+  } else {
+    // digits * 2^shift / 10^-power, with 57 bits or more before the point,
+    // and whether anything was left after it.
+    const long divisor_bits = -power * 3402 / 1024 + 1;  // 3402/1024 > log2(10)
+    shift = std::max(0L, 57 + divisor_bits - digits.BitLength());
+    digits.ShiftLeft(static_cast<int>(shift));
+    long left = -power;
+    for (; left >= 9; left -= 9) inexact = digits.Divide(1000000000u) != 0 || inexact;
+    std::uint32_t last = 1;
+    for (; left > 0; --left) last *= 10;
+    inexact = digits.Divide(last) != 0 || inexact;
+  }
+  const double value = Nearest(digits, -shift, inexact, negative);
+  if (!std::isfinite(value)) return std::nullopt;
   return value;
 }
 
@@ -121,18 +377,35 @@ std::string FormatAmount(double value) {
   // No total is ever infinite or undefined; a blank amount is the least harm.
   if (!std::isfinite(value)) return "0.00";
   // Fifteen significant digits first, so that 1.005 (stored as 1.00499...)
-  // rounds as people read it.
-  char scientific[32];
-  const auto written = std::to_chars(scientific, scientific + sizeof scientific, std::fabs(value),
-                                     std::chars_format::scientific, 14);
-  const std::string_view text(scientific, static_cast<std::size_t>(written.ptr - scientific));
-  // text is "d.ddddddddddddddde[+-]xx".
-  std::string digits;
-  digits += text[0];
-  digits.append(text.substr(2, 14));
-  int exponent = 0;
-  const std::string_view power = DropPlus(text.substr(text.find('e') + 1));
-  std::from_chars(power.data(), power.data() + power.size(), exponent);
+  // rounds as people read it; those round half to even, on the exact value.
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const auto biased = static_cast<long>(bits >> 52 & 2047);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  Big exact(biased != 0 ? fraction | std::uint64_t{1} << 52 : fraction);
+  const long power = (biased != 0 ? biased : 1) - 1075;  // |value| = exact * 2^power
+  long decimals = 0;                                     // |value| = exact / 10^decimals
+  if (power >= 0) {
+    exact.ShiftLeft(static_cast<int>(power));
+  } else {
+    MultiplyByPower(&exact, 5, -power);
+    decimals = -power;
+  }
+  const std::string all = exact.Decimal();
+  std::string digits = all.substr(0, 15);
+  int exponent = all.empty() ? 0 : static_cast<int>(static_cast<long>(all.size()) - 1 - decimals);
+  if (all.size() > 15) {
+    const char next = all[15];
+    const bool above = all.find_first_not_of('0', 16) != std::string::npos;
+    if (next > '5' || (next == '5' && (above || (digits.back() - '0') % 2 == 1))) {
+      Increment(&digits);
+      if (digits.size() > 15) {
+        digits.pop_back();
+        ++exponent;
+      }
+    }
+  }
+  digits.resize(15, '0');
 
   // The value times 100, as digits: keep those down to the hundredths and
   // round half away from zero on the next one.

@@ -312,9 +312,10 @@ void Transcoder::Refuse(std::uint64_t offset, std::uint32_t code) const {
 void Transcoder::Fail(std::uint64_t offset, std::string_view bytes) const {
   std::string shown;
   for (std::size_t i = 0; i < bytes.size() && i < 4; ++i) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, " 0x%02X", At(bytes, i));
-    shown += hex;
+    const unsigned char byte = At(bytes, i);
+    shown += " 0x";
+    shown += "0123456789ABCDEF"[byte >> 4];
+    shown += "0123456789ABCDEF"[byte & 15];
   }
   std::string detail = "the export is not valid " + std::string(encoding_.entry.name) +
                        " at byte offset " + std::to_string(offset);
