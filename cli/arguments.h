@@ -13,7 +13,7 @@
 
 namespace sbrep::cli {
 
-enum class Command { kNone, kCheck, kTransfer, kRestore, kCall };
+enum class Command { kNone, kCheck, kTransfer, kRestore, kCall, kLog };
 
 struct Arguments {
   Command command = Command::kNone;
@@ -30,6 +30,9 @@ struct Arguments {
   bool strict = false;
   bool list = false;
   bool yes = false;
+  std::size_t count = 20;          // log -n
+  bool failed_only = false;        // log --failed
+  std::optional<bool> log_switch;  // log --on (true) or --off (false)
   Encoding encoding = Encoding::kAuto;
 };
 

@@ -14,6 +14,7 @@
 #include "cli/shared.h"
 #include "cli/warnings.h"
 #include "platform/codepage.h"
+#include "transfer/call_log.h"
 #include "transfer/table_kinds.h"
 #include "transfer/transfer.h"
 
@@ -149,8 +150,12 @@ int Transfer(const Arguments& args, Console& console) {
       throw;
     }
   };
+  // Logged as a host's call is; a check is not.
+  CallLog log(kind);
+  options.facts = log.facts();
   const TransferOutcome outcome =
       TransferTable(kind, host_path->c_str(), progress.callback(), options);
+  log.Finish(outcome);
   progress.Stop();
   if (report.stop == Stop::kNone) {
     report.result = outcome.result;
@@ -203,6 +208,8 @@ int Run(const std::vector<std::string>& args, Console& console) {
       return RunRestore(parsed, console);
     case Command::kCall:
       return RunCall(parsed, console);
+    case Command::kLog:
+      return RunLog(parsed, console);
     case Command::kNone:
       break;
   }

@@ -3,6 +3,7 @@
 // protected region, always in this order.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -48,6 +49,18 @@ struct TransferOutcome {
   std::optional<Error> error;
 };
 
+// What a call's log line says beyond the outcome, filled in as far as the
+// transfer got. Only gathered when the call is logged.
+struct CallFacts {
+  std::string xml_path;  // as decoded from the host's bytes
+  std::string table_path;
+  std::optional<std::uint64_t> export_size;
+  std::optional<std::uint64_t> table_size_before;
+  // What the file stage did with a save an earlier call left half done:
+  // "none", "rolled back" or "kept".
+  const char* recovery = "none";
+};
+
 // What the tool adds to a host's transfer; a host passes none of it.
 struct TransferOptions {
   // Stands in for the registry.
@@ -56,6 +69,8 @@ struct TransferOptions {
   // before the save. Whatever it throws ends the transfer there, with the
   // table as it was.
   std::function<void(const Preparation&)> before_save;
+  // Gathers the facts of the call for its log line; never changes the call.
+  CallFacts* facts = nullptr;
 };
 
 // The whole transfer, for the path as a host passes it (ANSI code page).
