@@ -889,6 +889,7 @@ TEST(CliVersion, NamesTheToolAndTheLibraryBesideIt) {
 // The call log: what a host's call left, as support reads it.
 
 TEST_F(Cli, TheLogShowsTheDetailOfACallThatFailedInTheLibrary) {
+  MakeFolder(profile_.Join("local"));  // %LOCALAPPDATA% is there to begin with
   const std::string good = PutExport("transfer/vat-worked-example.xml", "发票.xml");
   const std::string bad = PutExportBytes(
       Replaced(ReadData("transfer/vat-worked-example.xml"), "<Amount>", "<Amount>1,200.00"),
