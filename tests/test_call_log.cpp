@@ -43,8 +43,8 @@ class CallLogTest : public ::testing::Test {
   std::string Export(bool good) {
     return client_.scratch().Join(good ? "exports/good.xml" : "exports/bad.xml");
   }
-  std::string LogFolder() const { return *CallLogFolder(); }
-  std::string LogBytes() const { return test::ReadBytes(CallLogPath(LogFolder())); }
+  static std::string LogFolder() { return *CallLogFolder(); }
+  static std::string LogBytes() { return test::ReadBytes(CallLogPath(LogFolder())); }
 
   // What a call leaves: its result and buffer, the table, and every file of
   // the install and beside the export.
@@ -174,7 +174,7 @@ TEST_F(CallLogTest, TheOffSwitchesAndAKindOfNothingWriteNothing) {
   Call(false);
   ASSERT_TRUE(registry::WriteUserDword(kCallLogKey, kCallLogValue, 1));
   EXPECT_FALSE(test::Exists(CallLogPath(LogFolder())));
-  Call(false);
+  EXPECT_EQ(Call(true).call.result, 0) << "the switch keeps the install's value";
   EXPECT_TRUE(test::Exists(CallLogPath(LogFolder()))) << "on again";
 }
 
