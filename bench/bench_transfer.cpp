@@ -7,16 +7,22 @@
 //                                              items, then more up to BYTES
 //   bench_transfer read KIND PATH CLIENT      one run: seconds and memory
 //   bench_transfer calls KIND PATH CLIENT N   N runs: the median in ms
+//   bench_transfer logged KIND PATH CLIENT N  N whole transfers with the call
+//                                              log and N without, in turns:
+//                                              both medians, and the median
+//                                              of the log's own part
 // A run prints one line of key=value pairs.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "bench/process.h"
 #include "core/error.h"
+#include "transfer/call_log.h"
 #include "transfer/transfer.h"
 
 namespace {
@@ -104,10 +110,41 @@ Run Prepare(int kind, const std::string& path, const std::string& client) {
   return run;
 }
 
+double Median(std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+double Since(std::chrono::steady_clock::time_point started) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+      .count();
+}
+
+// One whole transfer, the save included, as a host's call makes it; with the
+// log, also the time of the log's own part (its start and its line).
+sbrep::TransferOutcome Transfer(const sbrep::KindEntry& kind, const std::string& path,
+                                const std::string& client, bool logged, double* ms,
+                                double* log_ms) {
+  const auto started = std::chrono::steady_clock::now();
+  std::optional<sbrep::CallLog> log;
+  if (logged) log.emplace(kind);
+  *log_ms = Since(started);
+  sbrep::TransferOptions options;
+  options.client_folder = client;
+  if (log) options.facts = log->facts();
+  sbrep::TransferOutcome outcome = sbrep::TransferTable(kind, path.c_str(), {}, options);
+  const auto finishing = std::chrono::steady_clock::now();
+  if (log) log->Finish(outcome);
+  *log_ms += Since(finishing);
+  *ms = Since(started);
+  return outcome;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: bench_transfer invoices N PATH | items KIND ITEMS BYTES PATH |\n"
-               "       read KIND PATH CLIENT | calls KIND PATH CLIENT N\n");
+               "       read KIND PATH CLIENT | calls KIND PATH CLIENT N |\n"
+               "       logged KIND PATH CLIENT N\n");
   return 64;
 }
 
@@ -147,6 +184,31 @@ int main(int argc, char** argv) {
       std::sort(times.begin(), times.end());
       std::printf("median_ms=%.3f result=%d detail=%s\n", times[times.size() / 2] * 1000,
                   last.result, last.detail.c_str());
+      return 0;
+    }
+    if (args.size() == 5 && args[0] == "logged") {
+      const sbrep::KindEntry* kind = sbrep::FindTableKind(std::atoi(args[1].c_str()));
+      if (kind == nullptr) return Usage();
+      if (!sbrep::CallLogEnabled()) throw std::runtime_error("the call log is off");
+      const int calls = std::max(1, std::atoi(args[4].c_str()));
+      std::vector<double> plain;
+      std::vector<double> logged;
+      std::vector<double> own;
+      int result = 0;
+      for (int i = 0; i < calls; ++i) {
+        // In turns, each first every other time, so that neither gains from the other.
+        for (int turn = 0; turn < 2; ++turn) {
+          const bool with_log = (turn == 0) == (i % 2 == 0);
+          double ms = 0;
+          double log_ms = 0;
+          result |= Transfer(*kind, args[2], args[3], with_log, &ms, &log_ms).result;
+          (with_log ? logged : plain).push_back(ms);
+          if (with_log) own.push_back(log_ms);
+        }
+      }
+      std::printf("plain_ms=%.3f logged_ms=%.3f extra_ms=%.3f log_ms=%.3f result=%d\n",
+                  Median(plain), Median(logged), Median(logged) - Median(plain), Median(own),
+                  result);
       return 0;
     }
     return Usage();

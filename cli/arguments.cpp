@@ -14,10 +14,8 @@ struct CommandWord {
 };
 
 constexpr CommandWord kCommands[] = {
-    {Command::kCheck, "check"},
-    {Command::kTransfer, "transfer"},
-    {Command::kRestore, "restore"},
-    {Command::kCall, "call"},
+    {Command::kCheck, "check"}, {Command::kTransfer, "transfer"}, {Command::kRestore, "restore"},
+    {Command::kCall, "call"},   {Command::kLog, "log"},
 };
 
 // Which commands an option goes with.
@@ -27,7 +25,8 @@ enum : unsigned {
   kTransfer = 1u << 2,
   kRestore = 1u << 3,
   kCall = 1u << 4,
-  kEvery = kTop | kCheck | kTransfer | kRestore | kCall,
+  kLog = 1u << 5,
+  kEvery = kTop | kCheck | kTransfer | kRestore | kCall | kLog,
 };
 
 enum class Option {
@@ -36,6 +35,8 @@ enum class Option {
   kBackupDir,
   kDll,
   kEncoding,
+  kCount,
+  kLogSwitch,
 };
 
 struct OptionRule {
@@ -51,7 +52,7 @@ constexpr OptionRule kOptions[] = {
     {Option::kBackupDir, "--backup-dir", "DIR", kCheck | kTransfer | kRestore, nullptr},
     {Option::kDll, "--dll", "PATH", kTop | kCall, nullptr},
     {Option::kEncoding, "--encoding", "ENCODING", kEvery, nullptr},
-    {Option::kFlag, "--json", nullptr, kCheck | kTransfer, &Arguments::json},
+    {Option::kFlag, "--json", nullptr, kCheck | kTransfer | kLog, &Arguments::json},
     {Option::kFlag, "--quiet", nullptr, kCheck | kTransfer, &Arguments::quiet},
     {Option::kFlag, "--strict", nullptr, kCheck | kTransfer, &Arguments::strict},
     {Option::kFlag, "--list", nullptr, kRestore, &Arguments::list},
@@ -59,6 +60,10 @@ constexpr OptionRule kOptions[] = {
     {Option::kFlag, "--force", nullptr, kRestore, &Arguments::force},
     {Option::kFlag, "--yes", nullptr, kRestore, &Arguments::yes},
     {Option::kFlag, "-y", nullptr, kRestore, &Arguments::yes},
+    {Option::kCount, "-n", "N", kLog, nullptr},
+    {Option::kFlag, "--failed", nullptr, kLog, &Arguments::failed_only},
+    {Option::kLogSwitch, "--off", nullptr, kLog, nullptr},
+    {Option::kLogSwitch, "--on", nullptr, kLog, nullptr},
     {Option::kFlag, "--version", nullptr, kTop, &Arguments::version},
     {Option::kFlag, "-V", nullptr, kTop, &Arguments::version},
 };
@@ -75,6 +80,8 @@ unsigned Bit(Command command) {
       return kRestore;
     case Command::kCall:
       return kCall;
+    case Command::kLog:
+      return kLog;
   }
   return kTop;
 }
@@ -133,7 +140,8 @@ Command CommandOf(const std::string& word) {
   if (word == "version") Fail("unknown command 'version'; did you mean '--version'?");
   const std::string suggestion = Suggestion(word, names);
   Fail("unknown command '" + word + "'" +
-       (suggestion.empty() ? "; the commands are check, transfer, restore and call" : suggestion));
+       (suggestion.empty() ? "; the commands are check, transfer, restore, call and log"
+                           : suggestion));
 }
 
 Encoding EncodingOf(const std::string& text) {
@@ -188,6 +196,19 @@ void Once(const OptionRule& rule, bool given) {
 
 void Apply(const OptionRule& rule, const std::string& value, bool* encoding_given, Arguments* out) {
   switch (rule.option) {
+    case Option::kCount:
+      if (value.empty() || value.size() > 6 ||
+          value.find_first_not_of("0123456789") != std::string::npos || std::stoul(value) == 0) {
+        Fail("-n takes a number of calls from 1 to 999999, not '" + value + "'");
+      }
+      out->count = std::stoul(value);
+      break;
+    case Option::kLogSwitch: {
+      const bool on = std::string(rule.name) == "--on";
+      if (out->log_switch && *out->log_switch != on) Fail("--off and --on do not go together");
+      out->log_switch = on;
+      break;
+    }
     case Option::kFlag:
       out->*rule.flag = true;
       break;
@@ -223,6 +244,7 @@ std::vector<const char*> OperandsOf(Command command) {
       return {"KIND", "EXPORT"};
     case Command::kRestore:
       return {"BACKUP"};
+    case Command::kLog:
     case Command::kNone:
       break;
   }
@@ -231,6 +253,13 @@ std::vector<const char*> OperandsOf(Command command) {
 
 void TakeOperands(const std::vector<std::string>& operands, Arguments* out) {
   const std::vector<const char*> names = OperandsOf(out->command);
+  if (out->command == Command::kLog) {
+    if (!operands.empty()) Fail("log takes no operand; '" + operands[0] + "' is one too many");
+    if (out->log_switch && (out->json || out->failed_only)) {
+      Fail(std::string(*out->log_switch ? "--on" : "--off") + " goes alone with log");
+    }
+    return;
+  }
   if (operands.size() > names.size()) {
     Fail(std::string(NameOf(out->command)) + " takes " +
          (names.size() == 1 ? "one BACKUP" : "KIND and EXPORT") + "; '" + operands[names.size()] +
@@ -361,7 +390,8 @@ void ParseInto(const std::vector<std::string>& args, Arguments* into) {
     return;
   }
   if (out.command == Command::kNone) {
-    Fail("a command is needed: check, transfer, restore or call; sbrep --help shows the usage");
+    Fail(
+        "a command is needed: check, transfer, restore, call or log; sbrep --help shows the usage");
   }
   if (out.json && out.quiet) Fail("--json and --quiet do not go together");
   TakeOperands(operands, &out);
@@ -422,6 +452,7 @@ std::string HelpText(Command command) {
              "  sbrep restore [--list [--all] | BACKUP [--force]] [--client DIR]\n"
              "                [--backup-dir DIR] [--yes]\n"
              "  sbrep call KIND EXPORT [--dll PATH]\n"
+             "  sbrep log [-n N] [--failed] [--json] | sbrep log --off | --on\n"
              "  sbrep help [COMMAND]\n"
              "  sbrep --version [--dll PATH]\n"
              "\n"
@@ -560,6 +591,37 @@ std::string HelpText(Command command) {
              "\n"
              "Example:\n"
              "  sbrep call 1 export.xml\n";
+    case Command::kLog:
+      return "Usage: sbrep log [-n N] [--failed] [--json]\n"
+             "       sbrep log --off | --on\n"
+             "\n"
+             "Prints the last calls of the library (and of sbrep transfer and call) from\n"
+             "the call log, oldest first: time, program, kind, result and message, and\n"
+             "the detail of a failure on a second line. A line that cannot be read is\n"
+             "named and skipped.\n"
+             "\n" +
+             Options({{"-n N", "the last N calls (20 if not given)"},
+                      {"--failed", "failed calls only"},
+                      {"--json", "the lines as the log keeps them"},
+                      {"--off, --on",
+                       "set the value Log under HKEY_CURRENT_USER\\Software\\sbrep\n"
+                       "that turns the log off (0) or on (1)"},
+                      kEncodingLine}) +
+             "\n"
+             "The log is %LOCALAPPDATA%\\sbrep\\calls.log on Windows and\n"
+             "$XDG_STATE_HOME/sbrep/calls.log (~/.local/state/sbrep/calls.log) elsewhere;\n"
+             "past 1 MiB it becomes calls.1.log. SBREP_LOG=0 in the environment turns it\n"
+             "off too.\n"
+             "\n"
+             "Exit status:\n"
+             "  0    shown, or set\n"
+             "  2    no profile folder to keep the log in\n"
+             "  5    the log cannot be read, or the value cannot be set\n"
+             "  64   a usage error\n"
+             "\n"
+             "Examples:\n"
+             "  sbrep log --failed -n 5\n"
+             "  sbrep log --off\n";
   }
   return {};
 }

@@ -13,7 +13,7 @@
 
 namespace sbrep::cli {
 
-enum class Command { kNone, kCheck, kTransfer, kRestore, kCall };
+enum class Command { kNone, kCheck, kTransfer, kRestore, kCall, kLog };
 
 struct Arguments {
   Command command = Command::kNone;
@@ -32,6 +32,9 @@ struct Arguments {
   bool all = false;    // restore --list --all: the files that are no backups too
   bool force = false;  // restore of a backup without a sidecar, by its path
   bool yes = false;
+  std::size_t count = 20;          // log -n
+  bool failed_only = false;        // log --failed
+  std::optional<bool> log_switch;  // log --on (true) or --off (false)
   Encoding encoding = Encoding::kAuto;
 };
 

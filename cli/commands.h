@@ -12,6 +12,9 @@ int RunRestore(const Arguments& args, Console& console);
 // sbrep call KIND EXPORT: the exit status.
 int RunCall(const Arguments& args, Console& console);
 
+// sbrep log [-n N] [--failed] [--json], or --off / --on: the exit status.
+int RunLog(const Arguments& args, Console& console);
+
 // sbrep --version: the tool's version and the library's beside it.
 int RunVersion(const Arguments& args, Console& console);
 

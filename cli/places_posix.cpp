@@ -6,14 +6,11 @@
 #include <cstdio>
 
 #include "cli/places.h"
+#include "platform/process.h"
 
 namespace sbrep::cli {
 
-std::string ProgramPath() {
-  char path[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
-}
+std::string ProgramPath() { return process::ProgramPath(); }
 
 const char* LibraryFileName() { return "libsbrep.so"; }
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/places.h"
+#include "platform/process.h"
 #include "platform/utf16_win32.h"
 
 namespace sbrep::cli {
@@ -17,15 +18,7 @@ struct HandleCloser {
 
 }  // namespace
 
-std::string ProgramPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) return win32::Narrow(path.data(), n);
-    path.resize(path.size() * 2);
-  }
-}
+std::string ProgramPath() { return process::ProgramPath(); }
 
 const char* LibraryFileName() { return "sbrep.dll"; }
 

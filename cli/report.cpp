@@ -177,18 +177,6 @@ void Dump(const Json& json, std::ostream& out) {
   out << json.dump(2, ' ', false, Json::error_handler_t::replace) << "\n" << std::flush;
 }
 
-const char* RecoveryName(Recovery recovery) {
-  switch (recovery) {
-    case Recovery::kNone:
-      break;
-    case Recovery::kRolledBack:
-      return "rolled_back";
-    case Recovery::kKept:
-      return "kept";
-  }
-  return "none";
-}
-
 Json SummaryJson(const Values& values) {
   if (const auto* rows = std::get_if<RowValues>(&values)) {
     std::size_t filled = 0;

@@ -19,6 +19,7 @@
 #include "platform/codepage.h"
 #include "platform/filesystem.h"
 #include "table_file/save.h"
+#include "transfer/call_log.h"
 #include "transfer/table_kinds.h"
 #include "transfer/transfer.h"
 
@@ -193,8 +194,12 @@ int Transfer(const Arguments& args, Console& console) {
       throw;
     }
   };
+  // Logged as a host's call is; a check is not.
+  CallLog log(kind);
+  options.facts = log.facts();
   const TransferOutcome outcome =
       TransferTable(kind, host_path->c_str(), progress.callback(), options);
+  log.Finish(outcome);
   progress.Stop();
   report.recovery = outcome.recovery;
   if (report.stop == Stop::kNone) {
@@ -262,6 +267,8 @@ int Run(const std::vector<std::string>& args, Console& console) {
       return RunRestore(parsed, console);
     case Command::kCall:
       return RunCall(parsed, console);
+    case Command::kLog:
+      return RunLog(parsed, console);
     case Command::kNone:
       break;
   }

@@ -5,6 +5,7 @@
 
 #include "dll/last_message.h"
 #include "include/sbrep.h"
+#include "transfer/call_log.h"
 #include "transfer/table_kinds.h"
 #include "transfer/transfer.h"
 
@@ -19,13 +20,19 @@ extern "C" int32_t SBREP_CALL SetSBRepData(const char* xml_path, int32_t table_k
   const sbrep::KindEntry* kind = sbrep::FindTableKind(table_kind);
   // Any other kind does nothing: no registry read, no file, no message.
   if (kind == nullptr) return 0;
-  const sbrep::TransferOutcome outcome = sbrep::TransferTable(*kind, xml_path);
-  if (outcome.result == 0) return 0;
-  sbrep::StoreLastMessage(outcome.message);
-  if (message != nullptr) {
-    const std::string_view text = sbrep::LastMessage();
-    std::memcpy(message, text.data(), text.size());
-    message[text.size()] = '\0';
+  sbrep::CallLog log(*kind);
+  sbrep::TransferOptions options;
+  options.facts = log.facts();
+  const sbrep::TransferOutcome outcome = sbrep::TransferTable(*kind, xml_path, {}, options);
+  if (outcome.result != 0) {
+    sbrep::StoreLastMessage(outcome.message);
+    if (message != nullptr) {
+      const std::string_view text = sbrep::LastMessage();
+      std::memcpy(message, text.data(), text.size());
+      message[text.size()] = '\0';
+    }
   }
-  return -1;
+  // Last, when the call has done all it does.
+  log.Finish(outcome);
+  return outcome.result == 0 ? 0 : -1;
 }

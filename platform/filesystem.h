@@ -78,6 +78,13 @@ struct Ops {
   // process that dies lets go of it.
   Outcome (*lock)(const std::string& table_path, unsigned wait_ms, Handle* out);
   Outcome (*unlock)(Handle lock);
+  // Adds `size` bytes at the end of `path` in one write, creating the file
+  // when it is missing, so that lines of two processes never interleave
+  // (FILE_APPEND_DATA, O_APPEND). No other open handle's sharing mode is
+  // waited for.
+  Outcome (*append)(const std::string& path, const void* data, std::size_t size);
+  // Creates one folder; kOk when it exists already.
+  Outcome (*create_folder)(const std::string& path);
   // Sleeps between retries.
   void (*sleep_ms)(unsigned milliseconds);
 };

@@ -257,6 +257,31 @@ Outcome Unlock(Handle lock) {
   return outcome;
 }
 
+Outcome Append(const std::string& path, const void* data, std::size_t size) {
+  // Only the user reads it: the lines hold file paths.
+  const int fd = ::open(Native(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return FromErrno(errno);
+  // One write: a short one (a full disk) leaves a cut-off line, never a
+  // line split around another process's.
+  ssize_t n;
+  do {
+    n = ::write(fd, data, size);
+  } while (n < 0 && errno == EINTR);
+  const int code = n < 0 ? errno : (static_cast<std::size_t>(n) < size ? ENOSPC : 0);
+  ::close(fd);
+  return FromErrno(code);
+}
+
+Outcome CreateFolder(const std::string& path) {
+  if (::mkdir(Native(path).c_str(), 0700) == 0) return {};
+  const int code = errno;
+  struct stat info;
+  if (code == EEXIST && ::stat(Native(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    return {};
+  }
+  return FromErrno(code);
+}
+
 void SleepMs(unsigned milliseconds) {
   struct timespec delay;
   delay.tv_sec = milliseconds / 1000;
@@ -270,9 +295,9 @@ void SleepMs(unsigned milliseconds) {
 std::uint32_t WithoutReadOnly(std::uint32_t native) { return native | S_IWUSR; }
 
 const Ops& PlatformFileSystem() {
-  static const Ops ops = {Stat,       Open,   Read,    Write,  Seek,          Truncate,
-                          Flush,      Close,  Replace, Remove, SetAttributes, CarryIdentity,
-                          SyncFolder, Locate, Lock,    Unlock, SleepMs};
+  static const Ops ops = {Stat,  Open,    Read,   Write,         Seek,          Truncate,   Flush,
+                          Close, Replace, Remove, SetAttributes, CarryIdentity, SyncFolder, Locate,
+                          Lock,  Unlock,  Append, CreateFolder,  SleepMs};
   return ops;
 }
 

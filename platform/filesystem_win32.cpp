@@ -316,6 +316,34 @@ Outcome Unlock(Handle lock) {
   return outcome;
 }
 
+Outcome Append(const std::string& path, const void* data, std::size_t size) {
+  // Append access alone: every write goes to the end, whatever others write.
+  const HANDLE handle = CreateFileW(win32::Widen(path).c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return LastError();
+  DWORD n = 0;
+  const DWORD ask = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+  const BOOL ok = WriteFile(handle, data, ask, &n, nullptr);
+  const Outcome outcome = !ok        ? LastError()
+                          : n < size ? Outcome{Status::kOther, static_cast<long>(ERROR_DISK_FULL)}
+                                     : Outcome();
+  CloseHandle(handle);
+  return outcome;
+}
+
+Outcome CreateFolder(const std::string& path) {
+  if (CreateDirectoryW(win32::Widen(path).c_str(), nullptr)) return {};
+  const DWORD code = GetLastError();
+  if (code == ERROR_ALREADY_EXISTS) {
+    const DWORD attributes = GetFileAttributesW(win32::Widen(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return {};
+    }
+  }
+  return FromError(code);
+}
+
 void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
 
 }  // namespace
@@ -323,9 +351,9 @@ void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
 std::uint32_t WithoutReadOnly(std::uint32_t native) { return native & ~FILE_ATTRIBUTE_READONLY; }
 
 const Ops& PlatformFileSystem() {
-  static const Ops ops = {Stat,       Open,   Read,    Write,  Seek,          Truncate,
-                          Flush,      Close,  Replace, Remove, SetAttributes, CarryIdentity,
-                          SyncFolder, Locate, Lock,    Unlock, SleepMs};
+  static const Ops ops = {Stat,  Open,    Read,   Write,         Seek,          Truncate,   Flush,
+                          Close, Replace, Remove, SetAttributes, CarryIdentity, SyncFolder, Locate,
+                          Lock,  Unlock,  Append, CreateFolder,  SleepMs};
   return ops;
 }
 

@@ -15,9 +15,12 @@ class Key {
   ~Key() {
     if (key_ != nullptr) RegCloseKey(key_);
   }
-  bool Open(const std::wstring& path, REGSAM view) {
-    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | view, &key_) ==
-           ERROR_SUCCESS;
+  bool Open(const std::wstring& path, REGSAM view, HKEY root = HKEY_LOCAL_MACHINE) {
+    return RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, &key_) == ERROR_SUCCESS;
+  }
+  bool Create(const std::wstring& path) {
+    return RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                           &key_, nullptr) == ERROR_SUCCESS;
   }
   HKEY get() const { return key_; }
 
@@ -63,6 +66,26 @@ std::optional<std::string> ReadMachineString(const std::string& key, const std::
   } else {
     return ReadIn(key_path, value_name, 0);
   }
+}
+
+std::optional<std::uint32_t> ReadUserDword(const std::string& key, const std::string& name) {
+  Key handle;
+  if (!handle.Open(win32::Widen(key), 0, HKEY_CURRENT_USER)) return std::nullopt;
+  DWORD type = 0;
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  const LONG rc = RegQueryValueExW(handle.get(), win32::Widen(name).c_str(), nullptr, &type,
+                                   reinterpret_cast<BYTE*>(&value), &size);
+  if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value) return std::nullopt;
+  return value;
+}
+
+bool WriteUserDword(const std::string& key, const std::string& name, std::uint32_t value) {
+  Key handle;
+  if (!handle.Create(win32::Widen(key))) return false;
+  const DWORD data = value;
+  return RegSetValueExW(handle.get(), win32::Widen(name).c_str(), 0, REG_DWORD,
+                        reinterpret_cast<const BYTE*>(&data), sizeof data) == ERROR_SUCCESS;
 }
 
 }  // namespace sbrep::registry

@@ -112,6 +112,18 @@ std::string RecoveryNote(Recovery recovery, std::string_view table_name) {
   return {};
 }
 
+const char* RecoveryName(Recovery recovery) {
+  switch (recovery) {
+    case Recovery::kNone:
+      break;
+    case Recovery::kRolledBack:
+      return "rolled_back";
+    case Recovery::kKept:
+      return "kept";
+  }
+  return "none";
+}
+
 Step RewriteInPlace(const std::string& path, const std::string& bytes) {
   fs::File file;
   if (auto failure =

@@ -20,6 +20,9 @@ enum class Recovery {
 // What a person is told of a recovery, or empty text for kNone.
 std::string RecoveryNote(Recovery recovery, std::string_view table_name);
 
+// "none", "rolled_back" or "kept", as the tool's JSON and the call log say it.
+const char* RecoveryName(Recovery recovery);
+
 // Journals the old bytes and the record of the new ones, overwrites and
 // truncates the table, reads it back, and drops the journal. A failure puts
 // the old bytes back; where even that fails, the journal stays for the next

@@ -3,6 +3,7 @@
 // deployed library, JSON, and the command line's mistakes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -24,6 +25,7 @@
 #include "support/injector.h"
 #include "support/support.h"
 #include "table_file/journal.h"
+#include "transfer/call_log.h"
 #include "transfer_cases.h"
 
 namespace sbrep::test {
@@ -197,8 +199,10 @@ class Cli : public ::testing::Test {
   FilingClient client_;
   ScratchFolder exports_;
   ScratchFolder backups_;
-  EnvironmentVariable local_app_data_{"LOCALAPPDATA", backups_.Join("local")};
-  EnvironmentVariable xdg_state_home_{"XDG_STATE_HOME", backups_.Join("state")};
+  // The profile: the default backup folder and the call log.
+  ScratchFolder profile_;
+  EnvironmentVariable local_app_data_{"LOCALAPPDATA", profile_.Join("local")};
+  EnvironmentVariable xdg_state_home_{"XDG_STATE_HOME", profile_.Join("state")};
 };
 
 TEST_F(Cli, CheckShowsTheDiffAndSummaryOfEachKind) {
@@ -754,8 +758,8 @@ TEST_F(Cli, BackupsGoToThePlatformsFolderUnlessOneIsGiven) {
   const auto folder = cli::DefaultBackupFolder();
   ASSERT_TRUE(folder.has_value());
   EXPECT_EQ(*folder, cli::LibraryFileName() == std::string("sbrep.dll")
-                         ? backups_.Join("local") + "\\sbrep\\backups"
-                         : backups_.Join("state") + "/sbrep/backups");
+                         ? profile_.Join("local") + "\\sbrep\\backups"
+                         : profile_.Join("state") + "/sbrep/backups");
   EXPECT_EQ(OnlyBackup(*folder).substr(0, 8), "TABLE02_");
   const Outcome list = Sbrep({"restore"});
   EXPECT_EQ(list.status, 0);
@@ -1268,6 +1272,66 @@ TEST(CliVersion, NamesTheToolAndTheLibraryBesideIt) {
 }
 
 // ---------------------------------------------------------------------------
+// The call log: what a host's call left, as support reads it.
+
+TEST_F(Cli, TheLogShowsTheDetailOfACallThatFailedInTheLibrary) {
+  MakeFolder(profile_.Join("local"));  // %LOCALAPPDATA% is there to begin with
+  const std::string good = PutExport("transfer/vat-worked-example.xml", "发票.xml");
+  const std::string bad = PutExportBytes(
+      Replaced(ReadData("transfer/vat-worked-example.xml"), "<Amount>", "<Amount>1,200.00"),
+      "坏.xml");
+  ASSERT_EQ(Sbrep({"call", "3", bad}).status, 1);
+  ASSERT_EQ(Sbrep({"check", "3", bad}).status, 3);
+  ASSERT_EQ(Sbrep({"transfer", "3", good, "--backup-dir", backups_.path()}).status, 0);
+
+  const Outcome all = Sbrep({"log"});
+  EXPECT_EQ(all.status, 0) << all.err;
+  ASSERT_TRUE(
+      Has(all.out, "  kind 3 (VAT schedule one)  -1  " +
+                       GbkToUtf8ForTest(std::string(MessageBytes(Message::kXmlParseError))) + "\n"))
+      << all.out;
+  EXPECT_TRUE(Has(all.out, "\n    export: invoice 1 (SB_KPJK_FPMX): Amount '1,200.00")) << all.out;
+  EXPECT_TRUE(Has(all.out, "  0  transferred\n")) << all.out;
+  EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 3) << "a check is not logged";
+
+  // A cut-off write is named and skipped; the lines around it stand.
+  const std::string log = *CallLogFolder();
+  WriteBytes(CallLogPath(log), ReadBytes(CallLogPath(log)) + "{\"time\":\"20");
+  const Outcome failed = Sbrep({"log", "--failed", "--json"});
+  EXPECT_EQ(failed.status, 0);
+  EXPECT_EQ(failed.err,
+            "line 3 of calls.log cannot be read (cut off, or of a newer format); skipped\n");
+  const Json line = Json::parse(failed.out);
+  EXPECT_EQ(line["result"], -1);
+  EXPECT_EQ(line["fault"], "export");
+  EXPECT_EQ(line["export"], bad);
+  EXPECT_EQ(line["export_size"], ReadBytes(bad).size());
+  EXPECT_EQ(line["table_size_before"], line["table_size_after"]);
+  EXPECT_EQ(line["program"], cli::ProgramPath());
+  const Outcome last = Sbrep({"log", "-n", "1"});
+  EXPECT_TRUE(Has(last.out, "  0  transferred\n")) << last.out;
+  EXPECT_EQ(std::count(last.out.begin(), last.out.end(), '\n'), 1) << last.out;
+}
+
+// Whatever a path or a detail holds, a line is one JSON object of UTF-8.
+TEST(CallLogLine, IsOneJsonObjectWhateverItQuotes) {
+  CallRecord record;
+  record.facts.xml_path = std::string("C:\\a \"b\"\n\t\x01\x7f \xE5\xAF\xBC \xFF\xC3(");
+  record.outcome.result = -1;
+  record.outcome.message = Message::kProcessingFailed;
+  record.outcome.error = Error(Message::kProcessingFailed, Fault::kTable, std::string(5000, 'd'));
+  const std::string text = CallLogLine(record);
+  ASSERT_EQ(text.find('\n'), text.size() - 1);
+  const Json line = Json::parse(text);
+  EXPECT_EQ(line["export"], "C:\\a \"b\"\n\t\x01\x7f \xE5\xAF\xBC \xEF\xBF\xBD\xEF\xBF\xBD(");
+  EXPECT_EQ(line["message"],
+            GbkToUtf8ForTest(std::string(MessageBytes(Message::kProcessingFailed))));
+  EXPECT_LT(line["detail"].get<std::string>().size(), 5000u) << "a long detail is cut";
+  EXPECT_TRUE(line["table"].is_null());
+  EXPECT_EQ(line["recovery"], "none");
+}
+
+// ---------------------------------------------------------------------------
 // The command line.
 
 TEST(CliOptions, UsageErrorsSayWhatWasWrongInOneLineAnd64) {
@@ -1275,7 +1339,7 @@ TEST(CliOptions, UsageErrorsSayWhatWasWrongInOneLineAnd64) {
     Strings args;
     const char* said;
   } cases[] = {
-      {{}, "a command is needed: check, transfer, restore or call"},
+      {{}, "a command is needed: check, transfer, restore, call or log"},
       {{"chek", "1", "x.xml"}, "unknown command 'chek'; did you mean 'check'?"},
       {{"Check", "1", "x.xml"}, "unknown command 'Check'; did you mean 'check'?"},
       {{"tranfser", "1", "x.xml"}, "unknown command 'tranfser'; did you mean 'transfer'?"},
@@ -1315,6 +1379,10 @@ TEST(CliOptions, UsageErrorsSayWhatWasWrongInOneLineAnd64) {
       {{"check", "-V"}, "option -V does not go with check"},
       {{"--frobnicate"}, "unknown option '--frobnicate'"},
       {{"help", "chek"}, "unknown command 'chek'; did you mean 'check'?"},
+      {{"log", "--off", "--on"}, "--off and --on do not go together"},
+      {{"log", "--off", "--json"}, "--off goes alone with log"},
+      {{"log", "-n", "0"}, "-n takes a number of calls from 1 to 999999, not '0'"},
+      {{"log", "calls.log"}, "log takes no operand"},
   };
   for (const auto& c : cases) {
     std::string joined;

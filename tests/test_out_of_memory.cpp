@@ -12,7 +12,9 @@
 #include <new>
 
 #include "core/messages.h"
+#include "host/process.h"
 #include "platform/filesystem.h"
+#include "transfer/call_log.h"
 #include "transfer_cases.h"
 
 namespace {
@@ -166,6 +168,46 @@ TEST_F(OutOfMemory, AGbkExport) {
                    "<Amount>1</Amount><Tax>0.17</Tax></SB_KPJK_FPMX></SB_KPJK_FPXX></SB_KPJK>");
   EXPECT_GT(FailEachAllocation(TableKind::kVatScheduleOne, path, client.TablePath("TABLE02.dat")),
             50);
+}
+
+// Memory that runs out while a call's log line is made loses the line and
+// nothing else: the log holds the whole line or none of it.
+TEST_F(OutOfMemory, WhileTheLogLineIsMade) {
+  FilingClient client;
+  client.PutTable("TABLE08.dat", test::ReadData("transfer/TABLE08.dat"));
+  test::EnvironmentVariable local("LOCALAPPDATA", client.scratch().path());
+  test::EnvironmentVariable state("XDG_STATE_HOME", client.scratch().Join("state"));
+  const std::string missing = test::CallerPath(client.scratch().Join("missing.xml"));
+  const KindEntry& kind = EntryOf(TableKind::kBalanceSheet);
+  long n = 0;
+  for (;; ++n) {
+    SCOPED_TRACE("allocation " + std::to_string(n));
+    const std::string before = test::ReadBytes(CallLogPath(*CallLogFolder()));
+    g_failed = false;
+    g_countdown = n;
+    CallLog log(kind);
+    // The transfer itself is not what fails here.
+    const long left = g_countdown;
+    g_countdown = -1;
+    TransferOptions options;
+    options.facts = log.facts();
+    const TransferOutcome outcome = TransferTable(kind, missing.c_str(), {}, options);
+    ASSERT_EQ(outcome.result, -1);
+    g_countdown = left;
+    log.Finish(outcome);
+    g_countdown = -1;
+    const std::string after = test::ReadBytes(CallLogPath(*CallLogFolder()));
+    if (!g_failed) {
+      EXPECT_GT(after.size(), before.size()) << "with no allocation failing";
+      break;
+    }
+    if (after == before) continue;
+    EXPECT_EQ(after.compare(0, before.size(), before), 0);
+    EXPECT_EQ(after.find('\n', before.size()), after.size() - 1) << after.substr(before.size());
+    EXPECT_NE(after.find("\"duration_ms\":", before.size()), std::string::npos);
+    if (HasFailure()) break;
+  }
+  EXPECT_GT(n, 10) << "too few allocations to say anything";
 }
 
 }  // namespace

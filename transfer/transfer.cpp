@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/codepage.h"
+#include "platform/filesystem.h"
 #include "table_file/save.h"
 
 namespace sbrep {
@@ -41,16 +42,32 @@ void RunFileStage(Stage&& stage) {
   }
 }
 
-}  // namespace
+// Notes what the opening checks found, for the log line. Whatever fails here
+// is left out of the line and changes nothing else.
+void NoteOpening(const OpeningPaths& paths, CallFacts* facts) noexcept {
+  if (facts == nullptr) return;
+  try {
+    facts->table_path = paths.table_path;
+    fs::Attributes attributes;
+    if (fs::FileSystem().stat(paths.xml_path, &attributes).ok() && attributes.exists) {
+      facts->export_size = attributes.size;
+    }
+    if (fs::FileSystem().stat(paths.table_path, &attributes).ok() && attributes.exists) {
+      facts->table_size_before = attributes.size;
+    }
+  } catch (...) {
+  }
+}
 
-Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
-                         const std::optional<std::string>& client_folder,
-                         const ReadProgress& progress, Recovery* recovery) {
+Preparation Prepare(const KindEntry& kind, const std::string& xml_path,
+                    const std::optional<std::string>& client_folder, const ReadProgress& progress,
+                    Recovery* recovery, CallFacts* facts) {
   Preparation p;
   p.kind = &kind;
   RunStage([&] {
     p.paths = RunOpeningSequence(kind.file_name, kind.missing_table, xml_path, client_folder);
   });
+  NoteOpening(p.paths, facts);
   // A table that a killed save left torn is whole again before the export
   // can fail the call. The lock is let go for the read of the export, which
   // may take long, and taken again for the file stage.
@@ -67,6 +84,14 @@ Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
   return p;
 }
 
+}  // namespace
+
+Preparation PrepareTable(const KindEntry& kind, const std::string& xml_path,
+                         const std::optional<std::string>& client_folder,
+                         const ReadProgress& progress, Recovery* recovery) {
+  return Prepare(kind, xml_path, client_folder, progress, recovery, nullptr);
+}
+
 TransferOutcome TransferTable(const KindEntry& kind, const char* host_path,
                               const ReadProgress& progress,
                               const TransferOptions& options) noexcept {
@@ -74,8 +99,14 @@ TransferOutcome TransferTable(const KindEntry& kind, const char* host_path,
   try {
     std::string path;
     RunStage([&] { path = AnsiToUtf8(host_path); });
+    if (options.facts != nullptr) {
+      try {
+        options.facts->xml_path = path;
+      } catch (...) {
+      }
+    }
     const Preparation p =
-        PrepareTable(kind, path, options.client_folder, progress, &outcome.recovery);
+        Prepare(kind, path, options.client_folder, progress, &outcome.recovery, options.facts);
     if (options.before_save) RunStage([&] { options.before_save(p); });
     RunFileStage([&] { SaveTableLines(p.new_lines, p.paths.table_path); });
   } catch (const Error& e) {

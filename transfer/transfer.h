@@ -3,6 +3,7 @@
 // protected region, always in this order.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -53,6 +54,15 @@ struct TransferOutcome {
   Recovery recovery = Recovery::kNone;  // what the rollback of an interrupted save did
 };
 
+// What a call's log line says beyond the outcome, filled in as far as the
+// transfer got. Only gathered when the call is logged.
+struct CallFacts {
+  std::string xml_path;  // as decoded from the host's bytes
+  std::string table_path;
+  std::optional<std::uint64_t> export_size;
+  std::optional<std::uint64_t> table_size_before;
+};
+
 // What the tool adds to a host's transfer; a host passes none of it.
 struct TransferOptions {
   // Stands in for the registry.
@@ -61,6 +71,8 @@ struct TransferOptions {
   // before the save. Whatever it throws ends the transfer there, with the
   // table as it was.
   std::function<void(const Preparation&)> before_save;
+  // Gathers the facts of the call for its log line; never changes the call.
+  CallFacts* facts = nullptr;
 };
 
 // The whole transfer, for the path as a host passes it (ANSI code page).
