@@ -23,19 +23,25 @@ Sha256::Sha256()
 
 void Sha256::Compress(const std::uint8_t* block) {
   std::uint32_t w[64];
-  for (int i = 0; i < 16; ++i) {
+  for (std::size_t i = 0; i < 16; ++i) {
     w[i] = static_cast<std::uint32_t>(block[4 * i]) << 24 |
            static_cast<std::uint32_t>(block[4 * i + 1]) << 16 |
            static_cast<std::uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
   }
-  for (int i = 16; i < 64; ++i) {
+  for (std::size_t i = 16; i < 64; ++i) {
     const std::uint32_t s0 = Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
     const std::uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
     w[i] = w[i - 16] + s0 + w[i - 7] + s1;
   }
-  std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-  std::uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
-  for (int i = 0; i < 64; ++i) {
+  std::uint32_t a = state_[0];
+  std::uint32_t b = state_[1];
+  std::uint32_t c = state_[2];
+  std::uint32_t d = state_[3];
+  std::uint32_t e = state_[4];
+  std::uint32_t f = state_[5];
+  std::uint32_t g = state_[6];
+  std::uint32_t h = state_[7];
+  for (std::size_t i = 0; i < 64; ++i) {
     const std::uint32_t t1 = h + (Rotate(e, 6) ^ Rotate(e, 11) ^ Rotate(e, 25)) +
                              ((e & f) ^ (~e & g)) + kRound[i] + w[i];
     const std::uint32_t t2 =
@@ -82,9 +88,10 @@ Sha256::Digest Sha256::Finish() {
   for (int i = 7; i >= 0; --i) block_[used_++] = static_cast<std::uint8_t>(bits >> (8 * i));
   Compress(block_.data());
   Digest digest{};
-  for (int i = 0; i < 8; ++i) {
-    for (int k = 0; k < 4; ++k)
+  for (std::size_t i = 0; i < 8; ++i) {
+    for (std::size_t k = 0; k < 4; ++k) {
       digest[4 * i + k] = static_cast<std::uint8_t>(state_[i] >> (24 - 8 * k));
+    }
   }
   return digest;
 }

@@ -1115,7 +1115,7 @@ TEST(Backups, AFailedWriteLeavesNothingAndTheNextTakesTheSameNumber) {
 // guard go by the folder resolved.
 TEST(Backups, AnInstallIsItsFolderHoweverItIsSpelled) {
   FilingClient client;
-  const std::string folder = client.folder();
+  const std::string& folder = client.folder();
   const std::string id = cli::IdentifyInstall(folder).id;
   const bool windows = cli::LibraryFileName() == std::string("sbrep.dll");
   std::vector<std::string> spellings = {folder + "/", folder + "/.", folder + "/Dexlan/..",

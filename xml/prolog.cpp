@@ -426,10 +426,10 @@ Prolog GuardProlog(std::string& head, bool at_end) {
       }
       Blank(units, i, end);
       i = end;
-    } else if (i == units.size() || (units.size() - i == 1 && units.At(i) == '<')) {
-      // At the end of the file: the parser says what is missing.
-      return finish(true);
-    } else if (units.At(i) == '<' && IsNameStart(units.At(i + 1))) {
+    } else if (i == units.size() || (units.size() - i == 1 && units.At(i) == '<') ||
+               (units.At(i) == '<' && IsNameStart(units.At(i + 1)))) {
+      // The root starts here, or the file ends: the parser says what is
+      // missing then.
       return finish(true);
     } else {
       ThrowExportError(Unreadable(units, i));

@@ -302,7 +302,7 @@ void Transcoder::FailWithin(std::string_view bytes, std::uint64_t base) {
   Fail(base, bytes.substr(0, 1));
 }
 
-void Transcoder::Refuse(std::uint64_t offset, std::uint32_t code) const {
+void Transcoder::Refuse(std::uint64_t offset, std::uint32_t code) {
   ThrowExportError(code == 0 ? "the export holds a NUL character at byte offset " +
                                    std::to_string(offset) + ", which XML does not allow"
                              : "the export holds U+FEFF at byte offset " + std::to_string(offset) +

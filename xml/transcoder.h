@@ -57,7 +57,7 @@ class Transcoder {
   [[noreturn]] void FailWithin(std::string_view bytes, std::uint64_t base);
   [[noreturn]] void Fail(std::uint64_t offset, std::string_view bytes) const;
   // A character that is valid in the encoding but not in an export.
-  [[noreturn]] void Refuse(std::uint64_t offset, std::uint32_t code) const;
+  [[noreturn]] static void Refuse(std::uint64_t offset, std::uint32_t code);
 
   Encoding encoding_;
   std::uint64_t offset_ = 0;  // of the next byte fed
