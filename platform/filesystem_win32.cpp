@@ -178,11 +178,13 @@ Outcome Locate(const std::string& path, Location* out) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
-  BY_HANDLE_FILE_INFORMATION info;
-  const BOOL ok = GetFileInformationByHandle(handle, &info);
+  // The standard information holds the link count without asking the
+  // volume for its serial number, which costs Wine half a millisecond.
+  FILE_STANDARD_INFO info;
+  const BOOL ok = GetFileInformationByHandleEx(handle, FileStandardInfo, &info, sizeof info);
   const Outcome outcome = ok ? Outcome() : LastError();
   CloseHandle(handle);
-  if (ok) out->links = info.nNumberOfLinks;
+  if (ok) out->links = info.NumberOfLinks;
   return outcome;
 }
 
