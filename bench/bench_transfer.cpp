@@ -10,7 +10,7 @@
 //   bench_transfer logged KIND PATH CLIENT N  N whole transfers with the call
 //                                              log and N without, in turns:
 //                                              both medians, and the median
-//                                              of the log's own part
+//                                              of the log's own work
 // A run prints one line of key=value pairs.
 #include <algorithm>
 #include <chrono>
@@ -121,7 +121,7 @@ double Since(std::chrono::steady_clock::time_point started) {
 }
 
 // One whole transfer, the save included, as a host's call makes it; with the
-// log, also the time of the log's own part (its start and its line).
+// log, also the time of the log's own work (its start and its line).
 sbrep::TransferOutcome Transfer(const sbrep::KindEntry& kind, const std::string& path,
                                 const std::string& client, bool logged, double* ms,
                                 double* log_ms) {

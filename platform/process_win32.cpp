@@ -54,30 +54,26 @@ std::string LocalTimeNow() {
       (static_cast<long long>(b.QuadPart) - static_cast<long long>(a.QuadPart)) / 600000000LL;
   const long long magnitude = minutes < 0 ? -minutes : minutes;
   // Written digit by digit: the DLL carries no printf family.
+  const struct {
+    long long value;
+    std::size_t width;
+    const char* after;
+  } fields[] = {{local.wYear, 4, "-"},
+                {local.wMonth, 2, "-"},
+                {local.wDay, 2, "T"},
+                {local.wHour, 2, ":"},
+                {local.wMinute, 2, ":"},
+                {local.wSecond, 2, "."},
+                {local.wMilliseconds, 3, minutes < 0 ? "-" : "+"},
+                {magnitude / 60, 2, ":"},
+                {magnitude % 60, 2, ""}};
   std::string text;
-  const auto put = [&text](long long value, int width) {
-    std::string digits = std::to_string(value);
-    if (digits.size() < static_cast<std::size_t>(width))
-      digits.insert(0, width - digits.size(), '0');
+  for (const auto& field : fields) {
+    const std::string digits = std::to_string(field.value);
+    if (digits.size() < field.width) text.append(field.width - digits.size(), '0');
     text += digits;
-  };
-  put(local.wYear, 4);
-  text += '-';
-  put(local.wMonth, 2);
-  text += '-';
-  put(local.wDay, 2);
-  text += 'T';
-  put(local.wHour, 2);
-  text += ':';
-  put(local.wMinute, 2);
-  text += ':';
-  put(local.wSecond, 2);
-  text += '.';
-  put(local.wMilliseconds, 3);
-  text += minutes < 0 ? '-' : '+';
-  put(magnitude / 60, 2);
-  text += ':';
-  put(magnitude % 60, 2);
+    text += field.after;
+  }
   return text;
 }
 
