@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "transfer/numbers.h"
+#include "core/text.h"
 
 namespace sbrep::cli {
 namespace {

@@ -15,11 +15,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr int kRates[] = {17, 13, 6, 4};
-// The file lines that carry kinds 0 and 2: 17 and 13 % on lines 3 and 5,
-// 6 and 4 % on lines 10 and 12. Kind 1 is on no line.
-constexpr int kLines[3][2] = {{3, 10}, {0, 0}, {5, 12}};
-
 struct FaultText {
   int status;
   const char* text;
@@ -88,21 +83,32 @@ void SummariseRows(const Report& report, const RowValues& values, std::ostream& 
       << "  rows left empty:  " << rows - filled << "\n";
 }
 
+// "17, 13, 6 and 4".
+std::string RateList(const VatLayout& vat) {
+  std::string list;
+  for (std::size_t g = 0; g < vat.rates.size(); ++g) {
+    if (g > 0) list += g + 1 == vat.rates.size() ? " and " : ", ";
+    list += std::to_string(vat.rates[g]);
+  }
+  return list;
+}
+
 void SummariseInvoices(const Report& report, const VatTotals& totals, std::ostream& out) {
+  const VatLayout& vat = *report.kind->vat;
   out << report.kind->title << ": " << totals.invoices << " invoices read\n"
       << "  voided:  " << totals.voided << "\n"
       << "  counted: " << totals.counted << "\n"
-      << "  ignored: " << totals.ignored << " (a rate outside 17, 13, 6 and 4)\n"
+      << "  ignored: " << totals.ignored << " (a rate outside " << RateList(vat) << ")\n"
       << "  kind 1, counted but on no line: " << totals.kind_one << "\n"
       << "  kind  rate  line" << Padded("count", 10) << Padded("amount", 16) << Padded("tax", 16)
       << "\n";
-  for (std::size_t kind = 0; kind < 3; ++kind) {
-    for (std::size_t group = 0; group < 4; ++group) {
+  for (std::size_t kind = 0; kind < vat.lines.size(); ++kind) {
+    for (std::size_t group = 0; group < vat.rates.size(); ++group) {
       const auto& cells = totals.cells[kind];
       const std::size_t c = group * 3;
-      const int line = kLines[kind][group / 2];
+      const std::size_t line = vat.lines[kind][group / 2];
       out << "  " << Padded(std::to_string(kind), 4)
-          << Padded(std::to_string(kRates[group]) + "%", 6)
+          << Padded(std::to_string(vat.rates[group]) + "%", 6)
           << Padded(line == 0 ? "-" : std::to_string(line), 6) << Padded(Count(cells[c]), 10)
           << Padded(FormatAmount(cells[c + 1]), 16) << Padded(FormatAmount(cells[c + 2]), 16)
           << "\n";
@@ -177,7 +183,7 @@ void Dump(const Json& json, std::ostream& out) {
   out << json.dump(2, ' ', false, Json::error_handler_t::replace) << "\n" << std::flush;
 }
 
-Json SummaryJson(const Values& values) {
+Json SummaryJson(const KindEntry& kind, const Values& values) {
   if (const auto* rows = std::get_if<RowValues>(&values)) {
     std::size_t filled = 0;
     for (const RowValues::Row& row : rows->rows) {
@@ -189,13 +195,14 @@ Json SummaryJson(const Values& values) {
                 {"rows_left_empty", rows->rows.size() - filled}};
   }
   const VatTotals& totals = std::get<VatTotals>(values);
+  const VatLayout& vat = *kind.vat;
   Json cells = Json::array();
-  for (std::size_t kind = 0; kind < 3; ++kind) {
-    for (std::size_t group = 0; group < 4; ++group) {
-      const auto& row = totals.cells[kind];
-      const int line = kLines[kind][group / 2];
-      cells.push_back(Json{{"kind", kind},
-                           {"rate", kRates[group]},
+  for (std::size_t k = 0; k < vat.lines.size(); ++k) {
+    for (std::size_t group = 0; group < vat.rates.size(); ++group) {
+      const auto& row = totals.cells[k];
+      const std::size_t line = vat.lines[k][group / 2];
+      cells.push_back(Json{{"kind", k},
+                           {"rate", vat.rates[group]},
                            {"line", line == 0 ? Json(nullptr) : Json(line)},
                            {"count", std::llround(row[group * 3])},
                            {"amount", FormatAmount(row[group * 3 + 1])},
@@ -283,7 +290,8 @@ void WriteJson(const Report& report, std::ostream& out) {
     json["backup"] = OrNull(report.backup);
   }
   json["warnings"] = report.warnings;
-  json["summary"] = report.prepared ? SummaryJson(report.prepared->values) : Json(nullptr);
+  json["summary"] =
+      report.prepared ? SummaryJson(*report.kind, report.prepared->values) : Json(nullptr);
   json["changed_lines"] = report.prepared ? ChangedLines(*report.prepared) : Json(nullptr);
   Dump(json, out);
 }

@@ -4,10 +4,11 @@
 #include <cstdio>
 
 #include "cli/arguments.h"
+#include "core/text.h"
+#include "install/filing_client.h"
 #include "platform/codepage.h"
 #include "platform/filesystem.h"
 #include "table_file/save.h"
-#include "transfer/numbers.h"
 
 namespace sbrep::cli {
 namespace {
@@ -126,7 +127,7 @@ std::optional<std::string> ProbeBackupFolder(const std::string& folder) {
 void CheckClientFolder(const std::string& folder) {
   const std::string what = "--client takes the install folder, the one that holds Dexlan\\ICDAT";
   if (TrimBlanks(folder).empty()) throw UsageError(what + ", not empty text");
-  if (fs::IsFolder(folder + "\\Dexlan\\ICDAT")) return;
+  if (fs::IsFolder(TableFolder(folder))) return;
   const std::string name = Lower(fs::NameOf(WithoutTrailingSeparators(folder)));
   if (name == "icdat" && fs::IsFolder(folder)) {
     throw UsageError(what + "; '" + folder + "' is the ICDAT folder itself: give '" +

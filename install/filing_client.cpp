@@ -1,6 +1,7 @@
 #include "install/filing_client.h"
 
 #include "core/error.h"
+#include "core/text.h"
 #include "platform/filesystem.h"
 #include "platform/registry.h"
 
@@ -33,14 +34,20 @@ std::string ReadFilingClientPath() {
   if (value->size() >= 2 && value->front() == '"' && value->back() == '"') {
     *value = value->substr(1, value->size() - 2);
   }
-  if (registry::IsBlank(*value)) return {};
+  if (AllBlank(*value)) return {};
   return *value;
 }
 
+std::string TableFolder(const std::string& install_folder) {
+  std::string folder = install_folder;
+  for (const char c : kTableFolder.substr(0, kTableFolder.size() - 1)) {
+    folder += c == '?' ? '\\' : c;
+  }
+  return folder;
+}
+
 std::string TablePath(const std::string& install_folder, std::string_view table_file) {
-  std::string path = install_folder;
-  for (const char c : kTableFolder) path += c == '?' ? '\\' : c;
-  return path += table_file;
+  return TableFolder(install_folder) + "\\" + std::string(table_file);
 }
 
 std::optional<std::string> InstallOfTable(const std::string& table_path) {
@@ -62,7 +69,7 @@ std::optional<std::string> InstallOfTable(const std::string& table_path) {
 std::string FindTable(std::string_view table_file, Message missing_table,
                       const std::optional<std::string>& client_folder) {
   const std::string client = client_folder ? *client_folder : ReadFilingClientPath();
-  if (registry::IsBlank(client)) {
+  if (AllBlank(client)) {
     Fail(Message::kNotInstalled, "no install folder is registered under HKEY_LOCAL_MACHINE\\" +
                                      std::string(kClientKey) + " (value Path)");
   }

@@ -15,8 +15,12 @@ namespace sbrep {
 // Never fails.
 std::string ReadFilingClientPath();
 
+// The folder of the tables of the install in `install_folder`:
+// install_folder\Dexlan\ICDAT.
+std::string TableFolder(const std::string& install_folder);
+
 // The table file `table_file` ("TABLE08.dat") of the install in
-// `install_folder`: install_folder\Dexlan\ICDAT\table_file.
+// `install_folder`: in its TableFolder.
 std::string TablePath(const std::string& install_folder, std::string_view table_file);
 
 // The install folder of a table path, the part before its last

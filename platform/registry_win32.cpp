@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/text.h"
 #include "platform/registry.h"
 #include "platform/utf16_win32.h"
 
@@ -61,7 +62,7 @@ std::optional<std::string> ReadMachineString(const std::string& key, const std::
   const std::wstring value_name = win32::Widen(name);
   if constexpr (sizeof(void*) == 8) {
     auto value = ReadIn(key_path, value_name, KEY_WOW64_32KEY);
-    if (value && !IsBlank(*value)) return value;
+    if (value && !AllBlank(*value)) return value;
     return ReadIn(key_path, value_name, KEY_WOW64_64KEY);
   } else {
     return ReadIn(key_path, value_name, 0);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/text.h"
 #include "transfer/numbers.h"
 
 namespace sbrep {

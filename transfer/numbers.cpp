@@ -210,33 +210,16 @@ double Encode(std::uint64_t mantissa, long exponent, bool negative) {
   return result;
 }
 
-}  // namespace
+// What the syntax of a number says of its value.
+struct ScannedNumber {
+  bool negative = false;
+  bool nonzero = false;  // a mantissa digit is not 0
+  long top = 0;          // the power of ten of that first digit, the exponent applied
+};
 
-std::string_view TrimBlanks(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= 32) ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32) --end;
-  return text.substr(begin, end - begin);
-}
-
-std::optional<std::int32_t> ParseInteger(std::string_view text) {
-  const std::string_view unsigned_part =
-      !text.empty() && (text[0] == '+' || text[0] == '-') ? text.substr(1) : text;
-  if (unsigned_part.empty()) return std::nullopt;
-  for (char c : unsigned_part) {
-    if (!IsDigit(c)) return std::nullopt;
-  }
-  const std::string_view digits = DropPlus(text);
-  std::int32_t value = 0;
-  const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (result.ec != std::errc() || result.ptr != digits.data() + digits.size()) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-std::optional<double> ParseNumber(std::string_view text) {
+// The number's syntax: an optional sign, digits with at most one '.', at
+// least one digit, and an optional exponent; nothing when it is not that.
+std::optional<ScannedNumber> ScanNumber(std::string_view text) {
   std::size_t i = 0;
   const std::size_t n = text.size();
   if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
@@ -284,74 +267,114 @@ std::optional<double> ParseNumber(std::string_view text) {
     if (negative) exponent = -exponent;
   }
   if (i != n) return std::nullopt;
+  return ScannedNumber{text[0] == '-', nonzero, leading_power + exponent};
+}
 
-  const bool negative = text[0] == '-';
-  if (!nonzero) return negative ? -0.0 : 0.0;
-  // The value is 0.d1d2... * 10^(top + 1), d1 the first non-zero digit.
-  const long top = leading_power + exponent;
-  if (top > 308) return std::nullopt;  // at least 10^309
-  // Below 10^-324, less than half the smallest double.
-  if (top < -325) return negative ? -0.0 : 0.0;
-
-  // The significant digits as an integer. Beyond 800 of them only whether
-  // any is non-zero counts: no halfway point between two doubles has more
-  // than 767, so a final 1 in their place rounds the same way.
-  constexpr long kKeptDigits = 800;
-  Big digits(0);
+// The significant digits of a scanned number as an integer: those kept in
+// `digits`, the last few still in `chunk` (scale is 10 to their count).
+struct Significand {
+  Big digits{0};
   std::uint64_t leading = 0;  // the first 19 of them
   long kept = 0;
-  bool dropped = false;
   std::uint32_t chunk = 0;
   std::uint32_t scale = 1;
+};
+
+// Beyond 800 digits only whether any is non-zero counts: no halfway point
+// between two doubles has more than 767, so a final 1 in their place rounds
+// the same way.
+Significand TakeDigits(std::string_view text) {
+  constexpr long kKeptDigits = 800;
+  Significand s;
+  bool dropped = false;
   bool started = false;
-  for (std::size_t j = text[0] == '+' || negative ? 1 : 0;
+  const std::size_t n = text.size();
+  for (std::size_t j = text[0] == '+' || text[0] == '-' ? 1 : 0;
        j < n && text[j] != 'e' && text[j] != 'E'; ++j) {
     if (text[j] == '.') continue;
     if (!started && text[j] == '0') continue;
     started = true;
-    if (kept == kKeptDigits) {
+    if (s.kept == kKeptDigits) {
       dropped = dropped || text[j] != '0';
       continue;
     }
-    chunk = chunk * 10 + static_cast<std::uint32_t>(text[j] - '0');
-    if (kept < 19) leading = leading * 10 + static_cast<std::uint32_t>(text[j] - '0');
-    scale *= 10;
-    ++kept;
-    if (scale == 1000000000u) {
-      digits.MulAdd(scale, chunk);
-      chunk = 0;
-      scale = 1;
+    s.chunk = s.chunk * 10 + static_cast<std::uint32_t>(text[j] - '0');
+    if (s.kept < 19) s.leading = s.leading * 10 + static_cast<std::uint32_t>(text[j] - '0');
+    s.scale *= 10;
+    ++s.kept;
+    if (s.scale == 1000000000u) {
+      s.digits.MulAdd(s.scale, s.chunk);
+      s.chunk = 0;
+      s.scale = 1;
     }
   }
   if (dropped) {
-    chunk = chunk * 10 + 1;
-    scale *= 10;
-    ++kept;
+    s.chunk = s.chunk * 10 + 1;
+    s.scale *= 10;
+    ++s.kept;
   }
-  const long power = top + 1 - kept;  // the value is digits * 10^power
+  return s;
+}
 
-  // Most amounts: up to 19 digits, at most 3 after the point. Then
-  // digits / 10^k = (digits * 2^shift / 5^k) * 2^-(shift + k) with 64-bit
-  // integers: digits shifted to the top bit, over 5^k < 2^7, leaves 57 bits.
-  if (kept <= 19 && power <= 0 && power >= -3) {
-    const int shift = 64 - BitWidth(leading);
-    const std::uint64_t shifted = leading << shift;
-    // Constant divisors, which compilers turn into multiplications.
-    const std::uint64_t five = power == 0 ? 1 : power == -1 ? 5 : power == -2 ? 25 : 125;
-    const std::uint64_t quotient = power == 0    ? shifted
-                                   : power == -1 ? shifted / 5
-                                   : power == -2 ? shifted / 25
-                                                 : shifted / 125;
-    const int low = BitWidth(quotient) - 53;  // 4 or more
-    std::uint64_t mantissa = quotient >> low;
-    const bool half = (quotient >> (low - 1) & 1) != 0;
-    const bool above =
-        quotient * five != shifted || (quotient & ((std::uint64_t{1} << (low - 1)) - 1)) != 0;
-    if (half && (above || (mantissa & 1) != 0)) ++mantissa;
-    return Encode(mantissa, low - shift + power, negative);
+// Most amounts: `leading` of up to 19 digits times 10^power, power 0 to -3.
+// Then digits / 10^k = (digits * 2^shift / 5^k) * 2^-(shift + k) with
+// 64-bit integers: digits shifted to the top bit, over 5^k < 2^7, leaves 57
+// bits.
+double NearestOfShort(std::uint64_t leading, long power, bool negative) {
+  const int shift = 64 - BitWidth(leading);
+  const std::uint64_t shifted = leading << shift;
+  // Constant divisors, which compilers turn into multiplications.
+  const std::uint64_t five = power == 0 ? 1 : power == -1 ? 5 : power == -2 ? 25 : 125;
+  const std::uint64_t quotient = power == 0    ? shifted
+                                 : power == -1 ? shifted / 5
+                                 : power == -2 ? shifted / 25
+                                               : shifted / 125;
+  const int low = BitWidth(quotient) - 53;  // 4 or more
+  std::uint64_t mantissa = quotient >> low;
+  const bool half = (quotient >> (low - 1) & 1) != 0;
+  const bool above =
+      quotient * five != shifted || (quotient & ((std::uint64_t{1} << (low - 1)) - 1)) != 0;
+  if (half && (above || (mantissa & 1) != 0)) ++mantissa;
+  return Encode(mantissa, low - shift + power, negative);
+}
+
+}  // namespace
+
+std::optional<std::int32_t> ParseInteger(std::string_view text) {
+  const std::string_view unsigned_part =
+      !text.empty() && (text[0] == '+' || text[0] == '-') ? text.substr(1) : text;
+  if (unsigned_part.empty()) return std::nullopt;
+  for (char c : unsigned_part) {
+    if (!IsDigit(c)) return std::nullopt;
+  }
+  const std::string_view digits = DropPlus(text);
+  std::int32_t value = 0;
+  const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (result.ec != std::errc() || result.ptr != digits.data() + digits.size()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+  const auto scanned = ScanNumber(text);
+  if (!scanned) return std::nullopt;
+  const bool negative = scanned->negative;
+  if (!scanned->nonzero) return negative ? -0.0 : 0.0;
+  // The value is 0.d1d2... * 10^(top + 1), d1 the first non-zero digit.
+  const long top = scanned->top;
+  if (top > 308) return std::nullopt;  // at least 10^309
+  // Below 10^-324, less than half the smallest double.
+  if (top < -325) return negative ? -0.0 : 0.0;
+
+  Significand significand = TakeDigits(text);
+  const long power = top + 1 - significand.kept;  // the value is digits * 10^power
+  if (significand.kept <= 19 && power <= 0 && power >= -3) {
+    return NearestOfShort(significand.leading, power, negative);
   }
 
-  digits.MulAdd(scale, chunk);
+  Big& digits = significand.digits;
+  digits.MulAdd(significand.scale, significand.chunk);
   long shift = 0;
   bool inexact = false;
   if (power >= 0) {

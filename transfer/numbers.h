@@ -9,9 +9,6 @@
 
 namespace sbrep {
 
-// Removes bytes of code 32 or less at both ends.
-std::string_view TrimBlanks(std::string_view text);
-
 // An optional sign and one or more ASCII digits, within 32 bits.
 std::optional<std::int32_t> ParseInteger(std::string_view text);
 // An optional sign, digits with at most one '.', at least one digit, and an

@@ -6,11 +6,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 
+#include "core/read_progress.h"
 #include "table_file/table_lines.h"
 #include "transfer/export_reading.h"
-#include "transfer/table_kinds.h"
 #include "transfer/values.h"
 
 namespace sbrep {
@@ -28,10 +27,6 @@ struct RowTable {
   std::size_t marker_count;
   int first_marker_digit;  // later markers count up from it, modulo 16
 };
-
-// The two layouts, in balance_sheet.cpp and income_statement.cpp.
-extern const RowTable kBalanceSheetRows;
-extern const RowTable kIncomeStatementRows;
 
 // The root every row table's export has.
 constexpr std::string_view kRowTableRoot = "DZSBB";
@@ -58,16 +53,5 @@ std::string TooManyItems(std::string_view title, std::size_t rows);
 // `file_name` names the file in a detail ("TABLE08.dat has 80 lines").
 TableLines BuildRowTable(const RowTable& table, std::string_view file_name,
                          const TableLines& old_lines, const RowValues& values);
-
-// The two stages of a row table, as the kind table names them.
-template <const RowTable& kLayout>
-Values ReadRows(const KindEntry& kind, const std::string& xml_path, const ReadProgress& progress) {
-  return ReadRowTable(kLayout, kind.title, xml_path, progress);
-}
-
-template <const RowTable& kLayout>
-TableLines BuildRows(const KindEntry& kind, const TableLines& old_lines, const Values& values) {
-  return BuildRowTable(kLayout, kind.file_name, old_lines, std::get<RowValues>(values));
-}
 
 }  // namespace sbrep

@@ -6,21 +6,27 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/messages.h"
 #include "core/read_progress.h"
 #include "core/table_kind.h"
+#include "install/filing_client.h"
 #include "table_file/table_lines.h"
+#include "transfer/row_tables.h"
 #include "transfer/values.h"
+#include "transfer/vat_schedule_one.h"
 
 namespace sbrep {
 
 struct KindEntry {
   TableKind kind;              // the number a host passes
-  std::string_view file_name;  // below Dexlan\ICDAT
+  std::string_view file_name;  // below the install's table folder
   std::string_view title;      // for people: "balance sheet"
   std::string_view cli_name;   // the tool's name for it: "balance-sheet"
   Message missing_table;       // the message when the table file is missing
+  const RowTable* rows;        // kinds 1 and 2: where the rows come from and go; else null
+  const VatLayout* vat;        // kind 3: the rates totalled and their lines; else null
   // The XML stage: the export's values, the document closed. Throws an
   // Error: Fault::kExport for the export's content, Fault::kMachine for the
   // machine. `progress` hears how far the read of the file has got.
@@ -28,6 +34,13 @@ struct KindEntry {
   // The new lines of the table from its old lines. Throws an Error
   // (Fault::kTable) when the old file is too short.
   TableLines (*build)(const KindEntry& kind, const TableLines& old_lines, const Values& values);
+  // What a check warns of in the values and the old lines, each one line.
+  std::vector<std::string> (*warn)(const Values& values, const TableLines& old_lines);
+
+  // The kind's table file in the install in `install_folder`.
+  std::string TablePathIn(const std::string& install_folder) const {
+    return TablePath(install_folder, file_name);
+  }
 };
 
 // Every kind, in the order of their numbers.

@@ -11,6 +11,10 @@
 
 namespace sbrep {
 
+// Kind 3 totals its invoices by the invoice's own kind (0 to 2) and by rate.
+constexpr std::size_t kInvoiceKinds = 3;
+constexpr std::size_t kVatRates = 4;
+
 // Name and UTF-8 text of the element children of an export's header parts,
 // the first of each name, in document order. Nothing is filed from them;
 // they let a check compare the export with the table it goes into.
@@ -34,12 +38,13 @@ struct RowValues {
 // Kind 3: the invoices totalled by kind and rate, and what the walk over
 // them saw.
 struct VatTotals {
-  std::array<std::array<double, 12>, 3> cells{};  // [kind][rate group * 3 + count|amount|tax]
-  std::size_t invoices = 0;                       // records read
+  // [kind][rate group * 3 + count|amount|tax]
+  std::array<std::array<double, 3 * kVatRates>, kInvoiceKinds> cells{};
+  std::size_t invoices = 0;  // records read
   std::size_t voided = 0;
   std::size_t counted = 0;   // added to a cell
-  std::size_t ignored = 0;   // a rate outside 17, 13, 6 and 4
-  std::size_t kind_one = 0;  // counted, but on no line
+  std::size_t ignored = 0;   // a rate the schedule does not total
+  std::size_t kind_one = 0;  // counted, but of a kind on no line
   HeaderFields header;       // of the root's SB_KPJK_JG, when there is one
 };
 

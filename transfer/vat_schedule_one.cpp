@@ -4,14 +4,13 @@
 #include <cmath>
 
 #include "core/error.h"
+#include "core/text.h"
 #include "transfer/numbers.h"
 #include "xml/export_pass.h"
 #include "xml/text_value.h"
 
 namespace sbrep {
 namespace {
-
-constexpr int kKinds = 3;
 
 // The order in which a reader meets the failures of an invoice export: the
 // root, the invoice list, the invoices.
@@ -25,19 +24,11 @@ constexpr std::array<std::string_view, 5> kFieldNames = {"Waste", "InvKind", "Ta
 
 // The first column of a rate's group (count, amount, tax), or nothing for a
 // rate the schedule does not total.
-std::optional<std::size_t> RateColumn(std::int32_t rate) {
-  switch (rate) {
-    case 17:
-      return 0;
-    case 13:
-      return 3;
-    case 6:
-      return 6;
-    case 4:
-      return 9;
-    default:
-      return std::nullopt;
+std::optional<std::size_t> RateColumn(const VatLayout& layout, std::int32_t rate) {
+  for (std::size_t g = 0; g < layout.rates.size(); ++g) {
+    if (layout.rates[g] == rate) return g * 3;
   }
+  return std::nullopt;
 }
 
 // The fields of one invoice, read as the schedule reads them.
@@ -114,6 +105,8 @@ class Invoice {
 // the list.
 class InvoiceReader final : public ExportHandler {
  public:
+  explicit InvoiceReader(const VatLayout& layout) : layout_(layout) {}
+
   void OnChild(std::size_t depth, std::size_t, NodeType type, std::string_view name) override {
     const bool element = type == NodeType::kElement;
     switch (depth) {
@@ -209,11 +202,12 @@ class InvoiceReader final : public ExportHandler {
     const std::size_t position = invoices_++;
     // After the first failing invoice, the totals are of no use.
     if (findings_.Has(kInvoice)) return;
-    if (auto failure = AddInvoice(fields_, position, invoice_name_, gbk_, &totals_)) {
+    if (auto failure = AddInvoice(layout_, fields_, position, invoice_name_, gbk_, &totals_)) {
       findings_.Note(kInvoice, std::move(*failure), Cause::kBadItem);
     }
   }
 
+  const VatLayout& layout_;
   Findings findings_;
   GbkEncoder gbk_;
   VatTotals totals_;
@@ -233,7 +227,7 @@ class InvoiceReader final : public ExportHandler {
   std::optional<ReadText>* field_slot_ = nullptr;  // where it goes when it closes
 };
 
-std::string TotalsLine(const VatTotals& totals, int kind, std::size_t first_column) {
+std::string TotalsLine(const VatTotals& totals, std::size_t kind, std::size_t first_column) {
   std::string line = "L01:1,";
   for (std::size_t c = first_column; c < first_column + 6; ++c) {
     line += FormatAmount(totals.cells[kind][c]);
@@ -246,8 +240,9 @@ std::string TotalsLine(const VatTotals& totals, int kind, std::size_t first_colu
 
 }  // namespace
 
-std::optional<std::string> AddInvoice(const InvoiceFields& fields, std::size_t position,
-                                      std::string_view name, GbkEncoder& gbk, VatTotals* totals) {
+std::optional<std::string> AddInvoice(const VatLayout& layout, const InvoiceFields& fields,
+                                      std::size_t position, std::string_view name, GbkEncoder& gbk,
+                                      VatTotals* totals) {
   Invoice invoice(fields, position, name, gbk);
   std::string failure;
   ++totals->invoices;
@@ -266,18 +261,20 @@ std::optional<std::string> AddInvoice(const InvoiceFields& fields, std::size_t p
   if (!amount) return failure;
   const auto tax = invoice.Number("Tax", &failure);
   if (!tax) return failure;
-  const auto column = RateColumn(*rate);
+  const auto column = RateColumn(layout, *rate);
   if (!column) {
     ++totals->ignored;
     return std::nullopt;
   }
   // A kind with no row would have to be dropped or added elsewhere; both
   // would file figures the export does not hold.
-  if (*kind < 0 || *kind >= kKinds) {
+  const auto kinds = static_cast<std::int32_t>(kInvoiceKinds);
+  if (*kind < 0 || *kind >= kinds) {
     return invoice.Fail("InvKind",
-                        std::to_string(*kind) + " is outside 0 to " + std::to_string(kKinds - 1));
+                        std::to_string(*kind) + " is outside 0 to " + std::to_string(kinds - 1));
   }
-  auto& row = totals->cells[static_cast<std::size_t>(*kind)];
+  const auto k = static_cast<std::size_t>(*kind);
+  auto& row = totals->cells[k];
   row[*column] += 1.0;
   row[*column + 1] += *amount;
   row[*column + 2] += *tax;
@@ -286,28 +283,27 @@ std::optional<std::string> AddInvoice(const InvoiceFields& fields, std::size_t p
   if (!std::isfinite(row[*column + 1])) return invoice.Fail("Amount", "makes its total overflow");
   if (!std::isfinite(row[*column + 2])) return invoice.Fail("Tax", "makes its total overflow");
   ++totals->counted;
-  if (*kind == 1) ++totals->kind_one;
+  if (layout.lines[k][0] == 0 && layout.lines[k][1] == 0) ++totals->kind_one;
   return std::nullopt;
 }
 
-Values ReadVatScheduleOne(const KindEntry&, const std::string& xml_path,
-                          const ReadProgress& progress) {
-  InvoiceReader reader;
+VatTotals ReadVatScheduleOne(const VatLayout& layout, const std::string& xml_path,
+                             const ReadProgress& progress) {
+  InvoiceReader reader(layout);
   ReadExport(xml_path, reader, progress);
   return reader.Finish();
 }
 
-TableLines BuildVatScheduleOne(const KindEntry& kind, const TableLines& old_lines,
-                               const Values& values) {
-  const VatTotals& totals = std::get<VatTotals>(values);
-  // Kind 1 has no line of its own; the lines carry kinds 0 and 2.
-  const std::vector<Patch> patches = {
-      {2, TotalsLine(totals, 0, 0)},
-      {4, TotalsLine(totals, 2, 0)},
-      {9, TotalsLine(totals, 0, 6)},
-      {11, TotalsLine(totals, 2, 6)},
-  };
-  return PatchTable(old_lines, patches, kind.file_name);
+TableLines BuildVatScheduleOne(const VatLayout& layout, std::string_view file_name,
+                               const TableLines& old_lines, const VatTotals& totals) {
+  std::vector<Patch> patches;
+  for (std::size_t half = 0; half < 2; ++half) {
+    for (std::size_t kind = 0; kind < layout.lines.size(); ++kind) {
+      const std::size_t line = layout.lines[kind][half];
+      if (line != 0) patches.push_back({line - 1, TotalsLine(totals, kind, half * 6)});
+    }
+  }
+  return PatchTable(old_lines, patches, file_name);
 }
 
 }  // namespace sbrep

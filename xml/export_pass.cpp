@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/text.h"
 #include "platform/filesystem.h"
 #include "xml/prolog.h"
 #include "xml/text_value.h"
@@ -39,13 +40,6 @@ constexpr std::size_t kWatchedTokenBytes = std::size_t{1} << 20;
 // accounting program may still have it open.
 constexpr int kParseOptions =
     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_IGNORE_ENC;
-
-bool AllBlank(std::string_view data) {
-  for (const char c : data) {
-    if (!IsXmlSpace(c)) return false;
-  }
-  return true;
-}
 
 std::string_view View(const xmlChar* text, int length) {
   return {reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)};
@@ -345,7 +339,7 @@ class Pass {
         // Blanks are held until the run shows whether it is a child at all.
         // More blanks than a value may hold can only make a value too long,
         // so the surplus need not be kept.
-        if (AllBlank(data)) {
+        if (AllXmlSpace(data)) {
           pass.held_.append(
               data.substr(0, kMaxValueBytes + 1 - std::min(pass.held_.size(), kMaxValueBytes + 1)));
           return;
@@ -372,7 +366,7 @@ class Pass {
         pass.cdata_child_ = false;
       }
       pass.cdata_end_ = at + data.size();
-      if (!pass.cdata_child_ && !AllBlank(data)) {
+      if (!pass.cdata_child_ && !AllXmlSpace(data)) {
         pass.cdata_child_ = true;
         pass.handler_.OnChild(pass.open_.size(), pass.open_.back()++, NodeType::kCData, {});
       }

@@ -1,5 +1,7 @@
 #include "xml/text_value.h"
 
+#include "core/text.h"
+
 namespace sbrep {
 
 void TextValue::Add(std::string_view data) {

@@ -14,9 +14,6 @@ namespace sbrep {
 // figure or a short name; anything near this is not one.
 constexpr std::size_t kMaxValueBytes = std::size_t{64} << 10;
 
-// XML's white space: space, tab, CR and LF.
-inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 class TextValue {
  public:
   // The next piece of data, as the pass delivers it.

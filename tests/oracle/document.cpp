@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/error.h"
+#include "core/text.h"
 #include "oracle/dom.h"
 #include "platform/codepage.h"
 #include "platform/filesystem.h"
@@ -17,15 +18,6 @@ namespace sbrep::oracle {
 namespace {
 
 using Children = std::vector<std::shared_ptr<const dom::Node>>;
-
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-bool IsXmlSpaceOnly(const std::string& text) {
-  for (const char c : text) {
-    if (!IsXmlSpace(c)) return false;
-  }
-  return true;
-}
 
 std::string Trim(const std::string& text) {
   std::size_t from = 0;
@@ -46,7 +38,7 @@ void Collect(const dom::Node& parent, Children* out) {
         break;
       case dom::NodeType::kText:
       case dom::NodeType::kCData:
-        if (!IsXmlSpaceOnly(child->Data())) out->push_back(std::move(child));
+        if (!AllXmlSpace(child->Data())) out->push_back(std::move(child));
         break;
       case dom::NodeType::kEntityReference:
         Collect(*child, out);
@@ -76,7 +68,7 @@ std::string DescendantText(const dom::Node& node) {
     const dom::NodeType type = current->Type();
     if (type == dom::NodeType::kText) {
       std::string data = current->Data();
-      if (!IsXmlSpaceOnly(data)) text += data;
+      if (!AllXmlSpace(data)) text += data;
     } else if (type == dom::NodeType::kCData) {
       text += current->Data();
     }

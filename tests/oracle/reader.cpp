@@ -75,7 +75,7 @@ RowValues ReadRows(const RowTable& table, std::string_view title, const std::str
   return values;
 }
 
-VatTotals ReadInvoices(const std::string& path) {
+VatTotals ReadInvoices(const VatLayout& layout, const std::string& path) {
   VatTotals totals;
   ExportDocument document = LoadExport(path);
   RequireRoot(document, kVatRoot);
@@ -93,7 +93,7 @@ VatTotals ReadInvoices(const std::string& path) {
     };
     const InvoiceFields fields{field("Waste"), field("InvKind"), field("TaxRate"), field("Amount"),
                                field("Tax")};
-    if (auto failure = AddInvoice(fields, i, NodeName(invoice), gbk, &totals)) {
+    if (auto failure = AddInvoice(layout, fields, i, NodeName(invoice), gbk, &totals)) {
       ThrowExportError(*failure);
     }
   }
@@ -104,15 +104,8 @@ VatTotals ReadInvoices(const std::string& path) {
 }  // namespace
 
 Values ReadWhole(const KindEntry& kind, const std::string& path) {
-  switch (kind.kind) {
-    case TableKind::kBalanceSheet:
-      return ReadRows(kBalanceSheetRows, kind.title, path);
-    case TableKind::kIncomeStatement:
-      return ReadRows(kIncomeStatementRows, kind.title, path);
-    case TableKind::kVatScheduleOne:
-      return ReadInvoices(path);
-  }
-  return {};
+  if (kind.rows != nullptr) return ReadRows(*kind.rows, kind.title, path);
+  return ReadInvoices(*kind.vat, path);
 }
 
 }  // namespace sbrep::oracle
