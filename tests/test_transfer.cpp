@@ -61,5 +61,57 @@ TEST_F(Transfer, TheStepBeforeTheSaveSeesWhatWillBeSavedAndCanStopIt) {
   EXPECT_EQ(Table("TABLE09.dat"), ReadData("transfer/TABLE09-filed.dat"));
 }
 
+// The tool tells an export of another kind (wrong root, missing section)
+// from a broken one by the cause alone.
+class ExportCause : public TransferTest {};
+
+TEST_F(ExportCause, EachFailureOfAnExportCarriesItsCause) {
+  const std::string rows = RowExport("SB_ZCFZB", NumberedItems(3));
+  const std::string invoice =
+      "<SB_KPJK_FPMX><InvKind>0</InvKind><TaxRate>17</TaxRate><Amount>1</Amount><Tax>1</Tax>"
+      "</SB_KPJK_FPMX>";
+  const std::string vat = "<SB_KPJK><SB_KPJK_FPXX>" + invoice + "</SB_KPJK_FPXX></SB_KPJK>";
+  const struct {
+    const char* what;
+    TableKind kind;
+    std::string xml;
+    Cause cause;
+  } cases[] = {
+      {"rows: wrong root", TableKind::kBalanceSheet, vat, Cause::kWrongRoot},
+      {"rows: section missing", TableKind::kIncomeStatement, rows, Cause::kMissingSection},
+      {"rows: JG missing", TableKind::kBalanceSheet,
+       ReplacedAll(rows, "SB_ZCFZB_JG>", "SB_ZCFZB_XX>"), Cause::kMissingPart},
+      {"rows: list missing", TableKind::kBalanceSheet,
+       ReplacedAll(rows, "SB_ZCFZB_MXXX>", "SB_ZCFZB_MX>"), Cause::kMissingPart},
+      {"rows: JG empty", TableKind::kBalanceSheet,
+       Replaced(rows, "<NSRSBH>91110105MA01ABCD2X</NSRSBH>", ""), Cause::kEmptyPart},
+      {"rows: too many items", TableKind::kIncomeStatement, RowExport("SB_SYB", NumberedItems(18)),
+       Cause::kTooManyItems},
+      {"rows: an item short of children", TableKind::kBalanceSheet, Replaced(rows, "<A>a2</A>", ""),
+       Cause::kBadItem},
+      {"rows: a value outside GBK", TableKind::kBalanceSheet,
+       Replaced(rows, "<B>b3</B>", "<B>\xF0\x9F\x98\x80</B>"), Cause::kBadItem},
+      {"invoices: wrong root", TableKind::kVatScheduleOne, rows, Cause::kWrongRoot},
+      {"invoices: list missing", TableKind::kVatScheduleOne, "<SB_KPJK><X/></SB_KPJK>",
+       Cause::kMissingSection},
+      {"invoices: list empty", TableKind::kVatScheduleOne, "<SB_KPJK><SB_KPJK_FPXX/></SB_KPJK>",
+       Cause::kEmptyPart},
+      {"invoices: a bad amount", TableKind::kVatScheduleOne,
+       Replaced(vat, "<Amount>1</Amount>", "<Amount>x</Amount>"), Cause::kBadItem},
+      {"not well-formed", TableKind::kVatScheduleOne, "<SB_KPJK><SB_KPJK_FPXX>", Cause::kOther},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const KindEntry& kind = EntryOf(c.kind);
+    try {
+      kind.read(kind, PutExport(c.xml), {});
+      ADD_FAILURE() << "read without an error";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.fault(), Fault::kExport) << e.detail();
+      EXPECT_EQ(e.cause(), c.cause) << e.detail();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace sbrep::test
