@@ -1,6 +1,6 @@
-// The tool's command line: which command, its operands and its options, and
-// the help of each command. Mistakes are told in one line that says what was
-// wrong and, where a near word exists, which one was meant.
+// The tool's command line: which command, its operands and its options.
+// Mistakes are told in one line that says what was wrong and, where a near
+// word exists, which one was meant.
 #pragma once
 
 #include <optional>
@@ -8,12 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/command.h"
 #include "cli/console.h"
 #include "transfer/table_kinds.h"
 
 namespace sbrep::cli {
-
-enum class Command { kNone, kCheck, kTransfer, kRestore, kCall, kLog };
 
 struct Arguments {
   Command command = Command::kNone;
@@ -35,7 +34,7 @@ struct Arguments {
   std::size_t count = 20;          // log -n
   bool failed_only = false;        // log --failed
   std::optional<bool> log_switch;  // log --on (true) or --off (false)
-  Encoding encoding = Encoding::kAuto;
+  OutputEncoding encoding = OutputEncoding::kAuto;
 };
 
 // A mistake on the command line; what() is the line the tool prints.
@@ -52,17 +51,7 @@ Arguments ParseArguments(const std::vector<std::string>& args);
 // told as the JSON a script reads.
 bool AsksForJson(const std::vector<std::string>& args);
 
-// "check", "transfer", "restore", "call", or "sbrep" for none.
-const char* CommandName(Command command);
-
-// The help of a command, or of the tool for Command::kNone.
-std::string HelpText(Command command);
-
 // "1, 2, 3, balance-sheet, income-statement or vat-schedule-one".
 std::string KindChoices();
-
-// The candidate nearest to `word` when it is close enough to be a slip of
-// the keyboard or of the shift key; empty otherwise.
-std::string NearestWord(const std::string& word, const std::vector<std::string>& candidates);
 
 }  // namespace sbrep::cli

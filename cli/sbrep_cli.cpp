@@ -10,9 +10,10 @@
 #include "cli/arguments.h"
 #include "cli/backup.h"
 #include "cli/commands.h"
+#include "cli/help.h"
 #include "cli/interrupt.h"
 #include "cli/places.h"
-#include "cli/progress.h"
+#include "cli/progress_line.h"
 #include "cli/report.h"
 #include "cli/shared.h"
 #include "cli/warnings.h"
@@ -223,8 +224,8 @@ int Transfer(const Arguments& args, Console& console) {
   return Finish(report, args, console);
 }
 
-void SetEncoding(Encoding encoding, Console& console) {
-  if (encoding == Encoding::kAuto || !console.set_encoding) return;
+void SetEncoding(OutputEncoding encoding, Console& console) {
+  if (encoding == OutputEncoding::kAuto || !console.set_encoding) return;
   console.out << std::flush;
   console.err << std::flush;
   console.set_encoding(encoding);
@@ -238,7 +239,7 @@ int Run(const std::vector<std::string>& args, Console& console) {
   } catch (const UsageError& e) {
     console.err << "sbrep: " << e.what() << "\n" << std::flush;
     if (AsksForJson(args)) {
-      SetEncoding(Encoding::kUtf8, console);
+      SetEncoding(OutputEncoding::kUtf8, console);
       // A --client refused after the parse still names its command.
       const Command command = e.command != Command::kNone ? e.command : parsed.command;
       WriteJsonOutcome(command, kExitUsage, "usage", e.what(), console.out);
@@ -246,7 +247,7 @@ int Run(const std::vector<std::string>& args, Console& console) {
     return kExitUsage;
   }
   // JSON is UTF-8 wherever it goes.
-  if (parsed.json) parsed.encoding = Encoding::kUtf8;
+  if (parsed.json) parsed.encoding = OutputEncoding::kUtf8;
   SetEncoding(parsed.encoding, console);
   SetInterruptJson(parsed.json ? CommandName(parsed.command) : "");
   if (parsed.help) {
