@@ -11,6 +11,7 @@
 #include "cli/shared.h"
 #include "core/error.h"
 #include "core/sha256.h"
+#include "install/filing_client.h"
 #include "platform/filesystem.h"
 #include "table_file/table_lines.h"
 #include "transfer/table_kinds.h"
@@ -22,8 +23,6 @@ using Json = nlohmann::json;
 
 constexpr char kSuffix[] = ".dat";
 constexpr char kSidecarSuffix[] = ".json";
-// The table's folder below the install.
-constexpr std::string_view kTableFolder = "?Dexlan?ICDAT?";
 // A table file is a few kilobytes; this only bounds a damaged one.
 constexpr std::uint64_t kReadLimit = 1u << 30;
 // A sidecar is a few hundred bytes.
@@ -247,19 +246,7 @@ CheckedBackup ReadCheckedBackup(const std::string& path) {
 }
 
 std::string InstallFolderOf(const std::string& table_path) {
-  // Either separator, where '?' stands in kTableFolder.
-  const auto matches = [&](std::size_t at) {
-    for (std::size_t i = 0; i < kTableFolder.size(); ++i) {
-      const char c = table_path[at + i];
-      if (kTableFolder[i] == '?' ? c != '\\' && c != '/' : c != kTableFolder[i]) return false;
-    }
-    return true;
-  };
-  for (std::size_t at = table_path.size(); at-- > 0;) {
-    if (at + kTableFolder.size() <= table_path.size() && matches(at))
-      return table_path.substr(0, at);
-  }
-  return fs::FolderOf(table_path);
+  return InstallOfTable(table_path).value_or(fs::FolderOf(table_path));
 }
 
 std::string WriteBackup(const std::string& folder, const std::string& table_path,

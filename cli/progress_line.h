@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "core/progress.h"
+#include "core/read_progress.h"
 
 namespace sbrep::cli {
 

@@ -170,6 +170,8 @@ int Transfer(const Arguments& args, Console& console) {
   ProgressLine progress(console.err, console.err_is_terminal && !args.quiet);
   TransferOptions options;
   options.client_folder = args.client;
+  std::string stop_reason;
+  options.stop_reason = &stop_reason;
   options.before_save = [&](const Preparation& p) {
     progress.Stop();
     report.prepared = p;
@@ -177,14 +179,16 @@ int Transfer(const Arguments& args, Console& console) {
     WarnOfTheSave(p.paths.table_path, &report.warnings);
     if (args.strict && !report.warnings.empty()) {
       report.stop = Stop::kWarnings;
-      throw std::runtime_error("stopped by a warning");
+      stop_reason = "stopped by a warning";
+      return Verdict::kStop;
     }
     // A transfer that cannot save takes no backup: each retry would push an
     // older, different one out.
     if (auto refusal = SaveWouldFail(args, p.paths.table_path)) {
       report.stop = refusal->first;
       report.failure = refusal->second;
-      throw std::runtime_error("stopped before the backup");
+      stop_reason = "stopped before the backup";
+      return Verdict::kStop;
     }
     hold.emplace();
     try {
@@ -192,8 +196,10 @@ int Transfer(const Arguments& args, Console& console) {
     } catch (const BackupError& e) {
       report.stop = Stop::kBackup;
       report.failure = {Message::kEmpty, Fault::kMachine, e.what(), ""};
-      throw;
+      stop_reason = e.what();
+      return Verdict::kStop;
     }
+    return Verdict::kSave;
   };
   // Logged as a host's call is; a check is not.
   CallLog log(kind);

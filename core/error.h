@@ -17,23 +17,37 @@ enum class Fault {
   kMachine,  // the machine: no parser, memory, an unreadable file
 };
 
+// What kind of failure an export's error is, so that a caller can tell an
+// export of another kind from a broken one without reading the detail.
+enum class Cause {
+  kOther,           // anything else: the XML itself, or a failure of no class below
+  kWrongRoot,       // the root element is not the kind's
+  kMissingSection,  // the kind's section element below the root is missing
+  kMissingPart,     // a part the section must hold is missing
+  kEmptyPart,       // a part that must hold children holds none
+  kTooManyItems,    // more items than the table has rows
+  kBadItem,         // an item or invoice whose values cannot be filed
+};
+
 class Error : public std::runtime_error {
  public:
-  Error(Message message, Fault fault, const std::string& detail)
-      : std::runtime_error(detail), message_(message), fault_(fault) {}
+  Error(Message message, Fault fault, const std::string& detail, Cause cause = Cause::kOther)
+      : std::runtime_error(detail), message_(message), fault_(fault), cause_(cause) {}
 
   Message message() const { return message_; }
   Fault fault() const { return fault_; }
+  Cause cause() const { return cause_; }
   std::string detail() const { return what(); }
 
  private:
   Message message_;
   Fault fault_;
+  Cause cause_;
 };
 
 // The export's content is at fault.
-[[noreturn]] inline void ThrowExportError(const std::string& detail) {
-  throw Error(Message::kXmlParseError, Fault::kExport, detail);
+[[noreturn]] inline void ThrowExportError(const std::string& detail, Cause cause = Cause::kOther) {
+  throw Error(Message::kXmlParseError, Fault::kExport, detail, cause);
 }
 
 // The machine is at fault.

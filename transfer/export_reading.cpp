@@ -4,19 +4,20 @@
 
 namespace sbrep {
 
-void Findings::Note(int rank, std::string detail) {
+void Findings::Note(int rank, std::string detail, Cause cause) {
   if (Has(rank)) return;
   noted_ |= 1u << rank;
   if (best_rank_ < 0 || rank < best_rank_) {
     best_rank_ = rank;
     best_detail_ = std::move(detail);
+    best_cause_ = cause;
   }
 }
 
 bool Findings::Has(int rank) const { return (noted_ & (1u << rank)) != 0; }
 
 void Findings::ThrowFirst() const {
-  if (Any()) ThrowExportError(best_detail_);
+  if (Any()) ThrowExportError(best_detail_, best_cause_);
 }
 
 std::string ItemLabel(std::string_view noun, std::size_t position, std::string_view name,

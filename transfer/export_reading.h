@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/error.h"
 #include "platform/codepage.h"
 #include "transfer/values.h"
 #include "xml/text_value.h"
@@ -20,7 +21,7 @@ namespace sbrep {
 class Findings {
  public:
   // Keeps the first failure of each rank.
-  void Note(int rank, std::string detail);
+  void Note(int rank, std::string detail, Cause cause = Cause::kOther);
   bool Has(int rank) const;
   bool Any() const { return best_rank_ >= 0; }
   // Throws the export error of the lowest rank noted, if any.
@@ -29,6 +30,7 @@ class Findings {
  private:
   int best_rank_ = -1;
   std::string best_detail_;
+  Cause best_cause_ = Cause::kOther;
   unsigned noted_ = 0;  // a bit for each rank noted
 };
 

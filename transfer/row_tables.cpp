@@ -46,7 +46,7 @@ class RowReader final : public ExportHandler {
     switch (depth) {
       case kRootDepth:
         root_ok_ = name == kRowTableRoot;
-        if (!root_ok_) findings_.Note(kRoot, WrongRoot(name, kRowTableRoot));
+        if (!root_ok_) findings_.Note(kRoot, WrongRoot(name, kRowTableRoot), Cause::kWrongRoot);
         break;
       case kSectionDepth:
         if (root_ok_ && element && !section_seen_ && name == section_) {
@@ -101,7 +101,8 @@ class RowReader final : public ExportHandler {
     switch (depth) {
       case kRootDepth:
         if (root_ok_ && !section_seen_) {
-          findings_.Note(kSection, MissingPart(std::string(kRowTableRoot) + "/" + section_));
+          findings_.Note(kSection, MissingPart(std::string(kRowTableRoot) + "/" + section_),
+                         Cause::kMissingSection);
         }
         break;
       case kSectionDepth:
@@ -110,7 +111,9 @@ class RowReader final : public ExportHandler {
       case kPartDepth:
         if (part_ != nullptr) {
           part_->closed = true;
-          if (!part_->filled) findings_.Note(part_ == &jg_ ? kJg : kBtxx, EmptyPart(Path(*part_)));
+          if (!part_->filled) {
+            findings_.Note(part_ == &jg_ ? kJg : kBtxx, EmptyPart(Path(*part_)), Cause::kEmptyPart);
+          }
           part_ = nullptr;
         }
         in_list_ = false;
@@ -146,11 +149,14 @@ class RowReader final : public ExportHandler {
   void CloseSection() {
     in_section_ = false;
     for (Part* part : {&jg_, &btxx_}) {
-      if (!part->seen) findings_.Note(part == &jg_ ? kJg : kBtxx, MissingPart(Path(*part)));
+      if (!part->seen) {
+        findings_.Note(part == &jg_ ? kJg : kBtxx, MissingPart(Path(*part)), Cause::kMissingPart);
+      }
     }
     if (!mxxx_seen_) {
       findings_.Note(kMxxx,
-                     MissingPart(std::string(kRowTableRoot) + "/" + section_ + "/" + mxxx_name_));
+                     MissingPart(std::string(kRowTableRoot) + "/" + section_ + "/" + mxxx_name_),
+                     Cause::kMissingPart);
     }
   }
 
@@ -160,7 +166,7 @@ class RowReader final : public ExportHandler {
       // Items are matched to rows by position, so a surplus means the export
       // does not fit the table; filing its first rows could file wrong
       // figures.
-      findings_.Note(kTooMany, TooManyItems(title_, table_.rows));
+      findings_.Note(kTooMany, TooManyItems(title_, table_.rows), Cause::kTooManyItems);
       in_list_ = false;
       return;
     }
@@ -179,8 +185,10 @@ class RowReader final : public ExportHandler {
     const std::size_t index = items_ - 1;
     const std::string label = ItemLabel("item", index, item_name_, table_.item_name);
     if (item_children_ <= kSecondValue) {
-      findings_.Note(kItem, label + " has " + std::to_string(item_children_) + " children, " +
-                                std::to_string(kSecondValue + 1) + " needed");
+      findings_.Note(kItem,
+                     label + " has " + std::to_string(item_children_) + " children, " +
+                         std::to_string(kSecondValue + 1) + " needed",
+                     Cause::kBadItem);
       return;
     }
     const auto taken = [](const TextValue& value) {
@@ -189,7 +197,7 @@ class RowReader final : public ExportHandler {
     values_.rows[index].label = texts_[0].text();
     if (auto failure =
             TakeRowValues(label, taken(texts_[1]), taken(texts_[2]), gbk_, &values_.rows[index])) {
-      findings_.Note(kItem, std::move(*failure));
+      findings_.Note(kItem, std::move(*failure), Cause::kBadItem);
     }
   }
 

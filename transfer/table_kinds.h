@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "core/messages.h"
-#include "core/progress.h"
+#include "core/read_progress.h"
 #include "core/table_kind.h"
 #include "table_file/table_lines.h"
 #include "transfer/values.h"

@@ -12,6 +12,9 @@
 namespace sbrep {
 namespace {
 
+// The detail of a stop that gave no reason.
+constexpr char kStopped[] = "stopped before the save";
+
 // Runs one stage so that whatever it throws leaves it as an Error. Errors of
 // the stage's own making keep their message and fault; anything else is the
 // machine's doing.
@@ -107,7 +110,14 @@ TransferOutcome TransferTable(const KindEntry& kind, const char* host_path,
     }
     const Preparation p =
         Prepare(kind, path, options.client_folder, progress, &outcome.recovery, options.facts);
-    if (options.before_save) RunStage([&] { options.before_save(p); });
+    if (options.before_save) {
+      Verdict verdict = Verdict::kSave;
+      RunStage([&] { verdict = options.before_save(p); });
+      if (verdict == Verdict::kStop) {
+        ThrowMachineError(options.stop_reason != nullptr ? *options.stop_reason
+                                                         : std::string(kStopped));
+      }
+    }
     RunFileStage([&] { SaveTableLines(p.new_lines, p.paths.table_path); });
   } catch (const Error& e) {
     outcome.result = -1;

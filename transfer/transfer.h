@@ -10,7 +10,7 @@
 
 #include "core/error.h"
 #include "core/messages.h"
-#include "core/progress.h"
+#include "core/read_progress.h"
 #include "install/filing_client.h"
 #include "table_file/table_lines.h"
 #include "table_file/table_lock.h"
@@ -63,14 +63,20 @@ struct CallFacts {
   std::optional<std::uint64_t> table_size_before;
 };
 
+// Whether the step before the save lets the save go ahead.
+enum class Verdict { kSave, kStop };
+
 // What the tool adds to a host's transfer; a host passes none of it.
 struct TransferOptions {
   // Stands in for the registry.
   std::optional<std::string> client_folder;
   // Runs after the file stage with everything the save will write, just
-  // before the save. Whatever it throws ends the transfer there, with the
-  // table as it was.
-  std::function<void(const Preparation&)> before_save;
+  // before the save. kStop, or whatever it throws, ends the transfer there
+  // with the table as it was: -1, the catch-all message and Fault::kMachine.
+  std::function<Verdict(const Preparation&)> before_save;
+  // The detail of a stop, read once before_save has returned kStop: the
+  // step says there why it stopped, as a throw says it in what().
+  const std::string* stop_reason = nullptr;
   // Gathers the facts of the call for its log line; never changes the call.
   CallFacts* facts = nullptr;
 };

@@ -119,7 +119,7 @@ class InvoiceReader final : public ExportHandler {
     switch (depth) {
       case kRootDepth:
         root_ok_ = name == kVatRoot;
-        if (!root_ok_) findings_.Note(kRoot, WrongRoot(name, kVatRoot));
+        if (!root_ok_) findings_.Note(kRoot, WrongRoot(name, kVatRoot), Cause::kWrongRoot);
         break;
       case kListDepth:
         if (root_ok_ && element && !list_seen_ && name == kVatList) list_seen_ = in_list_ = true;
@@ -156,13 +156,15 @@ class InvoiceReader final : public ExportHandler {
   void OnEnd(std::size_t depth) override {
     switch (depth) {
       case kRootDepth:
-        if (root_ok_ && !list_seen_) findings_.Note(kList, MissingPart(ListPath()));
+        if (root_ok_ && !list_seen_) {
+          findings_.Note(kList, MissingPart(ListPath()), Cause::kMissingSection);
+        }
         break;
       case kListDepth:
         in_header_ = false;
         if (in_list_) {
           in_list_ = false;
-          if (invoices_ == 0) findings_.Note(kList, EmptyPart(ListPath()));
+          if (invoices_ == 0) findings_.Note(kList, EmptyPart(ListPath()), Cause::kEmptyPart);
         }
         break;
       case kInvoiceDepth:
@@ -208,7 +210,7 @@ class InvoiceReader final : public ExportHandler {
     // After the first failing invoice, the totals are of no use.
     if (findings_.Has(kInvoice)) return;
     if (auto failure = AddInvoice(fields_, position, invoice_name_, gbk_, &totals_)) {
-      findings_.Note(kInvoice, std::move(*failure));
+      findings_.Note(kInvoice, std::move(*failure), Cause::kBadItem);
     }
   }
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/progress.h"
+#include "core/read_progress.h"
 
 namespace sbrep {
 
