@@ -1,6 +1,10 @@
 #include "cli/arguments.h"
 
+#include "cli/exit_status.h"
+#include "cli/paths.h"
+#include "cli/refusal.h"
 #include "cli/suggestions.h"
+#include "platform/filesystem.h"
 #include "transfer/numbers.h"
 
 namespace sbrep::cli {
@@ -86,7 +90,7 @@ unsigned Bit(Command command) {
 
 const char* NameOf(Command command) { return CommandName(command); }
 
-[[noreturn]] void Fail(const std::string& text) { throw UsageError(text); }
+[[noreturn]] void Fail(const std::string& text) { throw Refusal(kExitUsage, text); }
 
 const KindEntry& KindOf(const std::string& text) {
   std::vector<std::string> names;
@@ -277,11 +281,26 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
   Arguments out;
   try {
     ParseInto(args, &out);
-  } catch (UsageError& e) {
+  } catch (Refusal& e) {
     e.command = out.command;
     throw;
   }
   return out;
+}
+
+void CheckClientFolder(const std::string& folder) {
+  const std::string what = "--client takes the install folder, the one that holds Dexlan\\ICDAT";
+  if (TrimBlanks(folder).empty()) Fail(what + ", not empty text");
+  if (fs::IsFolder(folder + "\\Dexlan\\ICDAT")) return;
+  const std::string name = Lower(fs::NameOf(WithoutTrailingSeparators(folder)));
+  if (name == "icdat" && fs::IsFolder(folder)) {
+    Fail(what + "; '" + folder + "' is the ICDAT folder itself: give '" +
+         ParentFolder(ParentFolder(folder)) + "'");
+  }
+  if (name == "dexlan" && fs::IsFolder(folder + "\\ICDAT")) {
+    Fail(what + "; '" + folder + "' is the Dexlan folder below it: give '" + ParentFolder(folder) +
+         "'");
+  }
 }
 
 bool AsksForJson(const std::vector<std::string>& args) {

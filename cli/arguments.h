@@ -4,7 +4,6 @@
 #pragma once
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -37,15 +36,14 @@ struct Arguments {
   OutputEncoding encoding = OutputEncoding::kAuto;
 };
 
-// A mistake on the command line; what() is the line the tool prints.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-  Command command = Command::kNone;  // as far as the arguments told it
-};
-
-// The arguments after the program's name; throws UsageError.
+// The arguments after the program's name; a mistake throws a Refusal with
+// kExitUsage, whose what() is the line the tool prints.
 Arguments ParseArguments(const std::vector<std::string>& args);
+
+// Refuses a --client DIR that cannot be an install folder: empty text, or
+// the Dexlan or ICDAT folder below one (a common slip), with a Refusal of
+// kExitUsage that says which folder to give.
+void CheckClientFolder(const std::string& folder);
 
 // Whether --json is among the options, so that even a usage error can be
 // told as the JSON a script reads.

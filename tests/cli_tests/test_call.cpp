@@ -2,7 +2,7 @@
 #include "cli_tests/cli_test.h"
 
 #include "cli/places.h"
-#include "cli/shared.h"
+#include "cli/shown_text.h"
 #include "platform/filesystem.h"
 
 namespace sbrep::test {

@@ -1,7 +1,7 @@
 // The report as JSON and --quiet, for scripts.
 #include "cli_tests/cli_test.h"
 
-#include "cli/shared.h"
+#include "cli/shown_text.h"
 
 namespace sbrep::test {
 namespace {
