@@ -109,7 +109,7 @@ std::optional<std::string> ReadTable(const std::string& table) {
 // anywhere.
 std::string BackupPath(const Arguments& args, const std::string& folder) {
   const bool is_path = args.backup.find_first_of("\\/") != std::string::npos;
-  const std::string path = is_path ? args.backup : JoinPath(folder, args.backup);
+  std::string path = is_path ? args.backup : JoinPath(folder, args.backup);
   if (!is_path && !ParseBackupName(args.backup)) {
     throw Refusal(kExitInstall,
                   "'" + args.backup + "' is no backup's name; sbrep restore --list shows them");
@@ -122,7 +122,7 @@ std::string BackupPath(const Arguments& args, const std::string& folder) {
 
 // The install the backup goes back into: --client, or the registry's.
 std::string InstallFolder(const Arguments& args) {
-  const std::string install = args.client ? *args.client : ReadFilingClientPath();
+  std::string install = args.client ? *args.client : ReadFilingClientPath();
   if (install.empty()) {
     throw Refusal(kExitInstall,
                   "no install folder is registered; give --client with the one the backup is of");
