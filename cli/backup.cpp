@@ -7,8 +7,9 @@
 #include <system_error>
 #include <tuple>
 
+#include "cli/paths.h"
 #include "cli/places.h"
-#include "cli/shared.h"
+#include "cli/shown_text.h"
 #include "core/error.h"
 #include "core/sha256.h"
 #include "install/filing_client.h"

@@ -1,29 +1,28 @@
-// The commands beside check and transfer, each run from parsed arguments.
+// The tool's commands, each run from parsed arguments. A command gives its
+// exit status, or throws a Refusal for the dispatcher to tell.
 #pragma once
 
 #include "cli/arguments.h"
-#include "cli/sbrep_cli.h"
+#include "cli/console.h"
 
 namespace sbrep::cli {
 
-// sbrep restore [--list] [BACKUP]: the exit status.
+// sbrep check KIND EXPORT: never refuses; its report tells what it found.
+int RunCheck(const Arguments& args, Console& console);
+
+// sbrep transfer KIND EXPORT: never refuses; its report tells what it did.
+int RunTransfer(const Arguments& args, Console& console);
+
+// sbrep restore [--list] [BACKUP].
 int RunRestore(const Arguments& args, Console& console);
 
-// sbrep call KIND EXPORT: the exit status.
+// sbrep call KIND EXPORT.
 int RunCall(const Arguments& args, Console& console);
 
-// sbrep log [-n N] [--failed] [--json], or --off / --on: the exit status.
+// sbrep log [-n N] [--failed] [--json], or --off / --on.
 int RunLog(const Arguments& args, Console& console);
 
 // sbrep --version: the tool's version and the library's beside it.
 int RunVersion(const Arguments& args, Console& console);
-
-// The backup folder: --backup-dir, or the platform's; throws BackupError
-// when neither can be had.
-std::string BackupFolder(const Arguments& args);
-
-// The library `call` and `--version` look at: --dll, or the one beside the
-// program.
-std::string LibraryPath(const Arguments& args);
 
 }  // namespace sbrep::cli

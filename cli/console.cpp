@@ -6,7 +6,7 @@
 namespace sbrep::cli {
 namespace {
 
-std::atomic<Encoding> g_encoding{Encoding::kAuto};
+std::atomic<OutputEncoding> g_encoding{OutputEncoding::kAuto};
 
 // The length of the text without a UTF-8 sequence cut off at its end, so
 // that a flush never splits a character.
@@ -28,13 +28,13 @@ std::size_t WholeCharacters(const std::string& text) {
 
 }  // namespace
 
-void SetOutputEncoding(Encoding encoding) { g_encoding.store(encoding); }
+void SetOutputEncoding(OutputEncoding encoding) { g_encoding.store(encoding); }
 
-Encoding OutputEncoding() { return g_encoding.load(); }
+OutputEncoding CurrentOutputEncoding() { return g_encoding.load(); }
 
 TerminalBuffer::TerminalBuffer(Stream stream)
     : sink_([stream](std::string_view utf8) {
-        return WriteTerminal(stream, utf8, OutputEncoding());
+        return WriteTerminal(stream, utf8, CurrentOutputEncoding());
       }) {}
 
 TerminalBuffer::~TerminalBuffer() { Emit(pending_.size()); }

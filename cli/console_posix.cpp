@@ -17,9 +17,9 @@ bool IsTerminal(Stream stream) {
 
 bool InputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
 
-std::string RedirectedBytes(std::string_view utf8, Encoding) { return std::string(utf8); }
+std::string RedirectedBytes(std::string_view utf8, OutputEncoding) { return std::string(utf8); }
 
-bool WriteTerminal(Stream stream, std::string_view utf8, Encoding) {
+bool WriteTerminal(Stream stream, std::string_view utf8, OutputEncoding) {
   const int fd = stream == Stream::kOut ? STDOUT_FILENO : STDERR_FILENO;
   while (!utf8.empty()) {
     const ssize_t n = ::write(fd, utf8.data(), utf8.size());

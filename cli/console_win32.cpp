@@ -57,8 +57,8 @@ bool IsTerminal(Stream stream) { return IsConsole(HandleOf(stream)); }
 
 bool InputIsTerminal() { return IsConsole(GetStdHandle(STD_INPUT_HANDLE)); }
 
-std::string RedirectedBytes(std::string_view utf8, Encoding encoding) {
-  if (encoding == Encoding::kUtf8) return std::string(utf8);
+std::string RedirectedBytes(std::string_view utf8, OutputEncoding encoding) {
+  if (encoding == OutputEncoding::kUtf8) return std::string(utf8);
   std::string text;
   text.reserve(utf8.size() + utf8.size() / 32);
   for (const char c : utf8) {
@@ -80,7 +80,7 @@ std::string RedirectedBytes(std::string_view utf8, Encoding encoding) {
   return bytes;
 }
 
-bool WriteTerminal(Stream stream, std::string_view utf8, Encoding encoding) {
+bool WriteTerminal(Stream stream, std::string_view utf8, OutputEncoding encoding) {
   const HANDLE handle = HandleOf(stream);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE || utf8.empty()) return true;
   if (!IsConsole(handle)) return WriteBytes(handle, RedirectedBytes(utf8, encoding));

@@ -5,10 +5,9 @@
 
 #include <string>
 
-namespace sbrep::cli {
+#include "cli/exit_status.h"
 
-// The status of a run that Ctrl-C ended.
-constexpr int kExitInterrupted = 130;
+namespace sbrep::cli {
 
 // Catches Ctrl-C (SIGINT, or the console's control events) from now on.
 // `leading_newline`: start the text on a line of its own, past the ^C a

@@ -20,8 +20,8 @@ BOOL WINAPI OnControl(DWORD event) {
 void InstallInterruptHandler() { SetConsoleCtrlHandler(&OnControl, TRUE); }
 
 void EndInterrupted() {
-  WriteTerminal(Stream::kOut, InterruptJson(), OutputEncoding());
-  WriteTerminal(Stream::kError, InterruptText(), OutputEncoding());
+  WriteTerminal(Stream::kOut, InterruptJson(), CurrentOutputEncoding());
+  WriteTerminal(Stream::kError, InterruptText(), CurrentOutputEncoding());
   ExitProcess(kExitInterrupted);
 }
 

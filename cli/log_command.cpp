@@ -5,6 +5,8 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/exit_status.h"
+#include "cli/refusal.h"
 #include "platform/filesystem.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -84,10 +86,8 @@ void Show(const Entry& entry, Console& console) {
 int Switch(bool on, Console& console) {
   const std::string where = std::string("HKEY_CURRENT_USER\\") + kCallLogKey;
   if (!registry::WriteUserDword(kCallLogKey, kCallLogValue, on ? 1 : 0)) {
-    console.err << "sbrep: cannot set " << kCallLogValue << " under " << where
-                << " (natively, in the file SBREP_REGISTRY_FILE names)\n"
-                << std::flush;
-    return kExitMachine;
+    throw Refusal(kExitMachine, std::string("cannot set ") + kCallLogValue + " under " + where +
+                                    " (natively, in the file SBREP_REGISTRY_FILE names)");
   }
   console.out << "the call log is " << (on ? "on" : "off") << ": " << kCallLogValue << " = "
               << (on ? 1 : 0) << " under " << where << "\n";
@@ -104,16 +104,14 @@ int RunLog(const Arguments& args, Console& console) {
   if (args.log_switch) return Switch(*args.log_switch, console);
   const auto folder = CallLogFolder();
   if (!folder) {
-    console.err << "sbrep: no call log: the variables that name the profile folder are unset\n"
-                << std::flush;
-    return kExitInstall;
+    throw Refusal(kExitInstall,
+                  "no call log: the variables that name the profile folder are unset");
   }
   std::deque<Entry> entries;
   std::string why;
   if (!ReadLog(OlderCallLogPath(*folder), &entries, &why) ||
       !ReadLog(CallLogPath(*folder), &entries, &why)) {
-    console.err << "sbrep: cannot read the call log: " << why << "\n" << std::flush;
-    return kExitMachine;
+    throw Refusal(kExitMachine, "cannot read the call log: " + why);
   }
   if (!CallLogEnabled()) {
     console.err << "the call log is off (" << kCallLogValue << " = 0, or SBREP_LOG=0); "

@@ -5,8 +5,8 @@
 #include <variant>
 
 #include "cli/diff.h"
-#include "cli/sbrep_cli.h"
-#include "cli/shared.h"
+#include "cli/exit_status.h"
+#include "cli/shown_text.h"
 #include "platform/filesystem.h"
 #include "transfer/numbers.h"
 

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "cli/sbrep_cli.h"
-#include "host/host.h"
+#include "harness/host.h"
 #include "platform/filesystem.h"
 #include "support/support.h"
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "host/process.h"
+#include "harness/process.h"
 #include "platform/filesystem.h"
 #include "platform/registry.h"
 #include "support/support.h"

@@ -5,8 +5,8 @@
 
 #include <cstdio>
 
-#include "host/host.h"
-#include "host/host_call.h"
+#include "harness/host.h"
+#include "harness/host_call.h"
 #include "include/sbrep.h"
 
 namespace sbrep::test {

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <functional>
 
-#include "host/host.h"
-#include "host/library.h"
+#include "harness/host.h"
+#include "harness/library.h"
 #include "include/sbrep.h"
 
 namespace sbrep::test {

@@ -12,7 +12,7 @@
 #include <new>
 
 #include "core/messages.h"
-#include "host/process.h"
+#include "harness/process.h"
 #include "platform/filesystem.h"
 #include "transfer/call_log.h"
 #include "transfer_cases.h"

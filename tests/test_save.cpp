@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/error.h"
-#include "host/file_identity.h"
-#include "host/hold_open.h"
+#include "harness/file_identity.h"
+#include "harness/hold_open.h"
 #include "include/sbrep.h"
 #include "platform/filesystem.h"
 #include "support/injector.h"

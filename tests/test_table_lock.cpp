@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "core/error.h"
-#include "host/file_identity.h"
+#include "harness/file_identity.h"
 #include "include/sbrep.h"
 #include "support/injector.h"
 #include "support/support.h"

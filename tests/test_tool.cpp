@@ -5,8 +5,8 @@
 #include <chrono>
 #include <thread>
 
-#include "host/host.h"
-#include "host/process.h"
+#include "harness/host.h"
+#include "harness/process.h"
 
 namespace sbrep::test {
 namespace {

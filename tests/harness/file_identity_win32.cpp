@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "host/file_identity.h"
+#include "harness/file_identity.h"
 #include "platform/utf16_win32.h"
 
 namespace sbrep::test {

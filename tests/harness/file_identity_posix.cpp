@@ -1,7 +1,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "host/file_identity.h"
+#include "harness/file_identity.h"
 
 namespace sbrep::test {
 

@@ -8,8 +8,10 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/library.h"
+#include "cli/paths.h"
 #include "cli/places.h"
-#include "cli/shared.h"
+#include "cli/refusal.h"
+#include "cli/shown_text.h"
 #include "core/messages.h"
 #include "platform/codepage.h"
 #include "platform/filesystem.h"
@@ -50,11 +52,6 @@ void DescribeLibrary(const std::string& path, Console& console) {
 
 }  // namespace
 
-std::string LibraryPath(const Arguments& args) {
-  if (args.dll) return *args.dll;
-  return fs::FolderOf(ProgramPath()) + LibraryFileName();
-}
-
 int RunVersion(const Arguments& args, Console& console) {
   const std::string own = MachineOf(ReadHeader(ProgramPath()));
   console.out << "sbrep " SBREP_VERSION;
@@ -77,24 +74,20 @@ int RunCall(const Arguments& args, Console& console) {
   const std::string library = LibraryPath(args);
   const auto host_path = Utf8ToAnsi(args.export_path);
   if (!host_path) {
-    console.err << "not called: the ANSI code page cannot hold the path '" << args.export_path
-                << "', so a host could not pass it\n"
-                << std::flush;
-    return kExitInstall;
+    throw Refusal(kExitInstall, "the ANSI code page cannot hold the path '" + args.export_path +
+                                    "', so a host could not pass it");
   }
   std::string why;
   const auto loaded = HostLibrary::Load(library, &why);
   if (!loaded) {
-    console.err << "not called: cannot load " << library << ": " << why << "\n";
     const std::string theirs = MachineOf(ReadHeader(library));
     const std::string ours = MachineOf(ReadHeader(ProgramPath()));
+    std::string detail;
     if (!theirs.empty() && !ours.empty() && ArchitectureOf(theirs) != ArchitectureOf(ours)) {
-      console.err << "detail: the library is built for " << ArchitectureOf(theirs)
-                  << " and this sbrep for " << ArchitectureOf(ours)
-                  << "; use the sbrep built with it\n";
+      detail = "the library is built for " + ArchitectureOf(theirs) + " and this sbrep for " +
+               ArchitectureOf(ours) + "; use the sbrep built with it";
     }
-    console.err << std::flush;
-    return kExitInstall;
+    throw Refusal(kExitInstall, "cannot load " + library + ": " + why, detail);
   }
   console.out << "library: " << library << "\n";
   DescribeLibrary(library, console);

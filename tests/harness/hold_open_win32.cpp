@@ -1,7 +1,7 @@
 // Windows: a read and write handle with the chosen sharing mode.
 #include <windows.h>
 
-#include "host/hold_open.h"
+#include "harness/hold_open.h"
 #include "platform/utf16_win32.h"
 
 namespace sbrep::test {

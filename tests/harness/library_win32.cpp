@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "host/library.h"
+#include "harness/library.h"
 
 namespace sbrep::test {
 

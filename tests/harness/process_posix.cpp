@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-#include "host/process.h"
+#include "harness/process.h"
 
 namespace sbrep::test {
 namespace {

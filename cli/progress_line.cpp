@@ -1,6 +1,6 @@
 // The line is drawn by a thread of its own: a read of the file may end long
 // before the parse that follows it, and the line must stay while that runs.
-#include "cli/progress.h"
+#include "cli/progress_line.h"
 
 #include <cstdio>
 

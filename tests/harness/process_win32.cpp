@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "host/process.h"
+#include "harness/process.h"
 #include "platform/utf16_win32.h"
 
 namespace sbrep::test {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/library.h"
+#include "harness/library.h"
 
 #include <malloc.h>
 

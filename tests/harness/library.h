@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/host_call.h"
+#include "harness/host_call.h"
 
 namespace sbrep::test {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/host.h"
+#include "harness/host.h"
 #include "platform/utf16_win32.h"
 
 namespace sbrep::test {

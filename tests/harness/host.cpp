@@ -1,4 +1,4 @@
-#include "host/host.h"
+#include "harness/host.h"
 
 #include <gtest/gtest.h>
 

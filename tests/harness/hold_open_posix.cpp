@@ -2,7 +2,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "host/hold_open.h"
+#include "harness/hold_open.h"
 
 namespace sbrep::test {
 

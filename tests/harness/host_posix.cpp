@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "host/host.h"
+#include "harness/host.h"
 
 namespace sbrep::test {
 namespace {
