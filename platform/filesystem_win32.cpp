@@ -3,15 +3,17 @@
 // After windows.h, which it needs.
 #include <sddl.h>
 
+#include <memory>
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "platform/filesystem_entry.h"
 #include "platform/utf16_win32.h"
 
 namespace sbrep::fs {
 namespace {
 
-Outcome FromError(DWORD code) {
+Outcome FromError(DWORD code) noexcept {
   switch (code) {
     case ERROR_SUCCESS:
       return {};
@@ -34,9 +36,9 @@ Outcome FromError(DWORD code) {
   }
 }
 
-Outcome LastError() { return FromError(GetLastError()); }
+Outcome LastError() noexcept { return FromError(GetLastError()); }
 
-HANDLE AsHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE AsHandle(Handle handle) noexcept { return reinterpret_cast<HANDLE>(handle); }
 
 Outcome Stat(const std::string& path, Attributes* out) {
   *out = Attributes();
@@ -82,7 +84,7 @@ Outcome Open(const std::string& path, OpenMode mode, Handle* out) {
   return {};
 }
 
-Outcome Read(Handle handle, void* buffer, std::size_t size, std::size_t* got) {
+Outcome Read(Handle handle, void* buffer, std::size_t size, std::size_t* got) noexcept {
   DWORD n = 0;
   const DWORD ask = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
   if (!ReadFile(AsHandle(handle), buffer, ask, &n, nullptr)) return LastError();
@@ -90,7 +92,7 @@ Outcome Read(Handle handle, void* buffer, std::size_t size, std::size_t* got) {
   return {};
 }
 
-Outcome Write(Handle handle, const void* data, std::size_t size) {
+Outcome Write(Handle handle, const void* data, std::size_t size) noexcept {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
     const DWORD ask = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
@@ -103,26 +105,26 @@ Outcome Write(Handle handle, const void* data, std::size_t size) {
   return {};
 }
 
-Outcome Seek(Handle handle, std::uint64_t offset) {
+Outcome Seek(Handle handle, std::uint64_t offset) noexcept {
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(offset);
   if (!SetFilePointerEx(AsHandle(handle), to, nullptr, FILE_BEGIN)) return LastError();
   return {};
 }
 
-Outcome Truncate(Handle handle, std::uint64_t size) {
+Outcome Truncate(Handle handle, std::uint64_t size) noexcept {
   const Outcome moved = Seek(handle, size);
   if (!moved.ok()) return moved;
   if (!SetEndOfFile(AsHandle(handle))) return LastError();
   return {};
 }
 
-Outcome Flush(Handle handle) {
+Outcome Flush(Handle handle) noexcept {
   if (!FlushFileBuffers(AsHandle(handle))) return LastError();
   return {};
 }
 
-Outcome Close(Handle handle) {
+Outcome Close(Handle handle) noexcept {
   if (!CloseHandle(AsHandle(handle))) return LastError();
   return {};
 }
@@ -165,7 +167,7 @@ Outcome CarryIdentity(const std::string& from, const std::string& to) {
   return {};
 }
 
-Outcome SyncFolder(const std::string&) {
+Outcome SyncFolder(const std::string&) noexcept {
   // MOVEFILE_WRITE_THROUGH has made the rename durable already.
   return {};
 }
@@ -238,7 +240,7 @@ struct HeldLock {
 };
 
 // Waits for a mutex until `deadline` (GetTickCount64); closes it unless won.
-Outcome Take(HANDLE mutex, ULONGLONG deadline) {
+Outcome Take(HANDLE mutex, ULONGLONG deadline) noexcept {
   const ULONGLONG now = GetTickCount64();
   const DWORD wait = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
   switch (WaitForSingleObject(mutex, wait)) {
@@ -261,8 +263,7 @@ Outcome Take(HANDLE mutex, ULONGLONG deadline) {
 // that a service and a person's session, or an elevated and a plain
 // process, share it. Nothing where the process may neither create it
 // (SeCreateGlobalPrivilege) nor find it made.
-HANDLE GlobalMutex(const std::wstring& id) {
-  const std::wstring name = L"Global\\" + id;
+HANDLE GlobalMutex(const std::wstring& name) noexcept {
   // SYNCHRONIZE and MUTEX_MODIFY_STATE for everyone, and no more: no one
   // else may change who can.
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -282,31 +283,34 @@ HANDLE GlobalMutex(const std::wstring& id) {
 // sessions where it can: two processes of one session always meet on the
 // first, whatever their privileges, and two of any sessions on the second
 // where both have it. Always in this order, so that no two wait on each
-// other.
+// other. What allocates comes before the first mutex is taken, so that no
+// exception can leave one held.
 Outcome Lock(const std::string& table_path, unsigned wait_ms, Handle* out) {
   const std::wstring id = LockId(table_path);
   if (id.empty()) return LastError();
+  const std::wstring global_name = L"Global\\" + id;
+  const std::wstring local_name = L"Local\\" + id;
+  auto held = std::make_unique<HeldLock>();
   const ULONGLONG deadline = GetTickCount64() + wait_ms;
-  HeldLock held;
-  held.global = GlobalMutex(id);
-  if (held.global != nullptr) {
-    const Outcome taken = Take(held.global, deadline);
+  held->global = GlobalMutex(global_name);
+  if (held->global != nullptr) {
+    const Outcome taken = Take(held->global, deadline);
     if (!taken.ok()) return taken;
   }
-  held.local = CreateMutexW(nullptr, FALSE, (L"Local\\" + id).c_str());
-  Outcome taken = held.local == nullptr ? LastError() : Take(held.local, deadline);
+  held->local = CreateMutexW(nullptr, FALSE, local_name.c_str());
+  const Outcome taken = held->local == nullptr ? LastError() : Take(held->local, deadline);
   if (!taken.ok()) {
-    if (held.global != nullptr) {
-      ReleaseMutex(held.global);
-      CloseHandle(held.global);
+    if (held->global != nullptr) {
+      ReleaseMutex(held->global);
+      CloseHandle(held->global);
     }
     return taken;
   }
-  *out = reinterpret_cast<Handle>(new HeldLock(held));
+  *out = reinterpret_cast<Handle>(held.release());
   return {};
 }
 
-Outcome Unlock(Handle lock) {
+Outcome Unlock(Handle lock) noexcept {
   const HeldLock* held = reinterpret_cast<HeldLock*>(lock);
   Outcome outcome;
   for (const HANDLE mutex : {held->local, held->global}) {
@@ -346,16 +350,39 @@ Outcome CreateFolder(const std::string& path) {
   return FromError(code);
 }
 
-void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
+void SleepMs(unsigned milliseconds) noexcept { Sleep(milliseconds); }
+
+// Filled by name; the entries that take a path widen it, which allocates.
+Ops MakeOps() {
+  Ops ops{};
+  ops.stat = NoThrow<&Stat>;
+  ops.open = NoThrow<&Open>;
+  ops.read = &Read;
+  ops.write = &Write;
+  ops.seek = &Seek;
+  ops.truncate = &Truncate;
+  ops.flush = &Flush;
+  ops.close = &Close;
+  ops.replace = NoThrow<&Replace>;
+  ops.remove = NoThrow<&Remove>;
+  ops.set_attributes = NoThrow<&SetAttributes>;
+  ops.carry_identity = NoThrow<&CarryIdentity>;
+  ops.sync_folder = &SyncFolder;
+  ops.locate = NoThrow<&Locate>;
+  ops.lock = NoThrow<&Lock>;
+  ops.unlock = &Unlock;
+  ops.append = NoThrow<&Append>;
+  ops.create_folder = NoThrow<&CreateFolder>;
+  ops.sleep_ms = &SleepMs;
+  return ops;
+}
 
 }  // namespace
 
 std::uint32_t WithoutReadOnly(std::uint32_t native) { return native & ~FILE_ATTRIBUTE_READONLY; }
 
 const Ops& PlatformFileSystem() {
-  static const Ops ops = {Stat,  Open,    Read,   Write,         Seek,          Truncate,   Flush,
-                          Close, Replace, Remove, SetAttributes, CarryIdentity, SyncFolder, Locate,
-                          Lock,  Unlock,  Append, CreateFolder,  SleepMs};
+  static const Ops ops = MakeOps();
   return ops;
 }
 

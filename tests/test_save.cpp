@@ -289,7 +289,7 @@ TEST_F(Save, ReplacesATempFileLeftByACrash) {
 TEST_F(Save, AReadOnlyLeftoverTempFileIsCleared) {
   const std::string temp = folder_.Join("~TABLE08.dat.sbrep-tmp");
   const fs::Ops saved = fs::FileSystem();
-  fs::FileSystem().remove = [](const std::string& path) {
+  fs::FileSystem().remove = [](const std::string& path) noexcept {
     fs::Attributes found;
     if (fs::PlatformFileSystem().stat(path, &found).ok() && found.read_only) {
       return fs::Outcome{fs::Status::kAccessDenied, 5};
