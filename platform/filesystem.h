@@ -80,7 +80,7 @@ struct Ops {
   // The file behind `path`; see Location.
   Outcome (*locate)(const std::string& path, Location* out) noexcept;
   // Takes the lock of one table across processes, waiting at most `wait_ms`:
-  // named mutexes from the table's folder's identity and its name on Windows,
+  // named mutexes from the table's folder's final path and its name on Windows,
   // the same however the path is spelled; flock on a lock file
   // beside it on POSIX. kSharingViolation: another process holds it. A
   // process that dies lets go of it.

@@ -198,38 +198,71 @@ std::wstring Hex(std::uint64_t value, int digits) {
   return hex;
 }
 
-// The table's name in its folder, folded to upper case as the file system
-// folds names, and the folder's identity: its volume's serial number and
-// its file index. However the path is spelled (another drive letter for
-// the folder, \\?\, "." and "..", letter case), one table gets one name. The
-// table's own index would not do: a save replaces the file, and a waiter on
-// the old index and a newcomer on the new one would not exclude each other.
-// Empty when the folder cannot be opened.
+// The folder's final path, after junctions and with long names: through the
+// volume's drive letter where it has one (Wine answers that without asking
+// the volume, which costs it half a millisecond), else through its device.
+// Empty when it cannot be told.
+std::wstring FinalFolderPath(const std::wstring& folder) {
+  struct Closer {
+    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
+  };
+  std::wstring path(MAX_PATH, L'\0');
+  // No access asked for, so no other handle's sharing mode stands in the way.
+  // Closed however this ends: a folder with a handle open cannot go.
+  std::unique_ptr<void, Closer> handle(
+      CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (handle.get() == INVALID_HANDLE_VALUE) {
+    handle.release();
+    return {};
+  }
+  DWORD n = 0;
+  for (const DWORD volume : {VOLUME_NAME_DOS, VOLUME_NAME_NT}) {
+    do {
+      if (n >= path.size()) path.resize(n);
+      n = GetFinalPathNameByHandleW(handle.get(), path.data(), static_cast<DWORD>(path.size()),
+                                    FILE_NAME_NORMALIZED | volume);
+    } while (n >= path.size());
+    if (n != 0) break;
+  }
+  const DWORD error = GetLastError();
+  handle.reset();
+  SetLastError(error);
+  path.resize(n);
+  return path;
+}
+
+std::uint64_t Hash(const std::wstring& text) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (wchar_t c : text) hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
+  return hash;
+}
+
+// Upper case, as the file system folds names.
+std::wstring Folded(const std::wstring& text) {
+  std::wstring folded(text.size(), L'\0');
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()),
+                   folded.data(), static_cast<int>(folded.size())) == 0) {
+    return text;
+  }
+  return folded;
+}
+
+// The table's name in its folder and the folder's final path, folded to
+// upper case. However the path is spelled (another drive letter for the
+// folder, \\?\, "." and "..", letter case, a short name), one table gets one
+// name. Only the folder is resolved: a save replaces a link at the table's
+// name, not the file it points to. Empty when the folder cannot be opened.
 std::wstring LockId(const std::string& table_path) {
   const std::wstring wide = win32::Widen(table_path);
   const std::size_t cut = wide.find_last_of(L"\\/");
   const std::wstring folder = cut == std::wstring::npos ? L"." : wide.substr(0, cut + 1);
   const std::wstring name = cut == std::wstring::npos ? wide : wide.substr(cut + 1);
-  // No access asked for, so no other handle's sharing mode stands in the way.
-  const HANDLE handle =
-      CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return {};
-  BY_HANDLE_FILE_INFORMATION info;
-  const BOOL ok = GetFileInformationByHandle(handle, &info);
-  CloseHandle(handle);
-  if (!ok) return {};
-  std::wstring folded(name.size(), L'\0');
-  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.data(), static_cast<int>(name.size()),
-                   folded.data(), static_cast<int>(folded.size())) == 0) {
-    folded = name;
-  }
-  // A hash keeps the name within the length a name may have and free of
+  const std::wstring resolved = FinalFolderPath(folder);
+  if (resolved.empty()) return {};
+  // Hashes keep the name within the length a name may have and free of
   // backslashes.
-  std::uint64_t hash = 14695981039346656037ull;
-  for (wchar_t c : folded) hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
-  return L"sbrep-table-" + Hex(info.dwVolumeSerialNumber, 8) + L"-" + Hex(info.nFileIndexHigh, 8) +
-         Hex(info.nFileIndexLow, 8) + L"-" + Hex(hash, 16);
+  return L"sbrep-table-" + Hex(Hash(Folded(resolved)), 16) + L"-" + Hex(Hash(Folded(name)), 16);
 }
 
 // Held: the session's mutex, and the one of all sessions where this
