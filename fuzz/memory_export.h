@@ -16,24 +16,24 @@ class MemoryExport {
     Bytes() = std::move(bytes);
     At() = 0;
     fs::Ops& ops = fs::FileSystem();
-    ops.stat = [](const std::string&, fs::Attributes* out) {
+    ops.stat = [](const std::string&, fs::Attributes* out) noexcept {
       *out = fs::Attributes();
       out->exists = true;
       out->size = Bytes().size();
       return fs::Outcome();
     };
-    ops.open = [](const std::string&, fs::OpenMode, fs::Handle* out) {
+    ops.open = [](const std::string&, fs::OpenMode, fs::Handle* out) noexcept {
       At() = 0;
       *out = 1;
       return fs::Outcome();
     };
-    ops.read = [](fs::Handle, void* buffer, std::size_t size, std::size_t* got) {
+    ops.read = [](fs::Handle, void* buffer, std::size_t size, std::size_t* got) noexcept {
       *got = std::min(size, Bytes().size() - At());
       std::memcpy(buffer, Bytes().data() + At(), *got);
       At() += *got;
       return fs::Outcome();
     };
-    ops.close = [](fs::Handle) { return fs::Outcome(); };
+    ops.close = [](fs::Handle) noexcept { return fs::Outcome(); };
   }
   ~MemoryExport() { fs::FileSystem() = saved_; }
   MemoryExport(const MemoryExport&) = delete;

@@ -1,5 +1,7 @@
 #include "platform/filesystem.h"
 
+#include <new>
+
 namespace sbrep::fs {
 
 Ops& FileSystem() {
@@ -30,19 +32,30 @@ std::string Describe(const Outcome& outcome) {
     case Status::kOther:
       text = "error";
       break;
+    case Status::kOutOfMemory:
+      text = "out of memory";
+      break;
+    case Status::kInternal:
+      text = "internal error";
+      break;
   }
   return std::string(text) + " (" + std::to_string(outcome.native_code) + ")";
 }
 
+Outcome Checked(Outcome outcome) {
+  if (outcome.status == Status::kOutOfMemory) throw std::bad_alloc();
+  return outcome;
+}
+
 bool IsFolder(const std::string& path) {
   Attributes attributes;
-  return !path.empty() && FileSystem().stat(path, &attributes).ok() && attributes.exists &&
+  return !path.empty() && Checked(FileSystem().stat(path, &attributes)).ok() && attributes.exists &&
          attributes.directory;
 }
 
 bool IsFile(const std::string& path) {
   Attributes attributes;
-  return !path.empty() && FileSystem().stat(path, &attributes).ok() && attributes.exists &&
+  return !path.empty() && Checked(FileSystem().stat(path, &attributes)).ok() && attributes.exists &&
          !attributes.directory;
 }
 
@@ -60,7 +73,7 @@ Outcome File::Open(const std::string& path, OpenMode mode) {
   Close();
   const Outcome outcome = FileSystem().open(path, mode, &handle_);
   open_ = outcome.ok();
-  return outcome;
+  return Checked(outcome);
 }
 
 Outcome File::ReadAll(std::string* bytes, std::uint64_t limit) {
@@ -69,7 +82,7 @@ Outcome File::ReadAll(std::string* bytes, std::uint64_t limit) {
   for (;;) {
     std::size_t got = 0;
     const Outcome outcome = FileSystem().read(handle_, chunk, sizeof chunk, &got);
-    if (!outcome.ok()) return outcome;
+    if (!Checked(outcome).ok()) return outcome;
     if (got == 0) return {};
     if (bytes->size() + got > limit) return {Status::kTooLarge, 0};
     bytes->append(chunk, got);
@@ -77,13 +90,17 @@ Outcome File::ReadAll(std::string* bytes, std::uint64_t limit) {
 }
 
 Outcome File::WriteAll(const std::string& bytes) {
-  return FileSystem().write(handle_, bytes.data(), bytes.size());
+  return Checked(FileSystem().write(handle_, bytes.data(), bytes.size()));
+}
+
+File::~File() {
+  if (open_) FileSystem().close(handle_);
 }
 
 Outcome File::Close() {
   if (!open_) return {};
   open_ = false;
-  return FileSystem().close(handle_);
+  return Checked(FileSystem().close(handle_));
 }
 
 }  // namespace sbrep::fs

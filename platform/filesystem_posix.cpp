@@ -11,8 +11,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <new>
+#include <utility>
 
 #include "platform/filesystem.h"
+#include "platform/filesystem_entry.h"
 
 namespace sbrep::fs {
 namespace {
@@ -25,7 +28,7 @@ std::string Native(const std::string& path) {
   return native;
 }
 
-Outcome FromErrno(int code) {
+Outcome FromErrno(int code) noexcept {
   switch (code) {
     case 0:
       return {};
@@ -95,7 +98,7 @@ Outcome Open(const std::string& path, OpenMode mode, Handle* out) {
   return {};
 }
 
-Outcome Read(Handle handle, void* buffer, std::size_t size, std::size_t* got) {
+Outcome Read(Handle handle, void* buffer, std::size_t size, std::size_t* got) noexcept {
   for (;;) {
     const ssize_t n = ::read(static_cast<int>(handle), buffer, size);
     if (n >= 0) {
@@ -106,7 +109,7 @@ Outcome Read(Handle handle, void* buffer, std::size_t size, std::size_t* got) {
   }
 }
 
-Outcome Write(Handle handle, const void* data, std::size_t size) {
+Outcome Write(Handle handle, const void* data, std::size_t size) noexcept {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
     const ssize_t n = ::write(static_cast<int>(handle), p, size);
@@ -120,26 +123,26 @@ Outcome Write(Handle handle, const void* data, std::size_t size) {
   return {};
 }
 
-Outcome Seek(Handle handle, std::uint64_t offset) {
+Outcome Seek(Handle handle, std::uint64_t offset) noexcept {
   if (::lseek(static_cast<int>(handle), static_cast<off_t>(offset), SEEK_SET) < 0) {
     return FromErrno(errno);
   }
   return {};
 }
 
-Outcome Truncate(Handle handle, std::uint64_t size) {
+Outcome Truncate(Handle handle, std::uint64_t size) noexcept {
   if (::ftruncate(static_cast<int>(handle), static_cast<off_t>(size)) != 0) {
     return FromErrno(errno);
   }
   return {};
 }
 
-Outcome Flush(Handle handle) {
+Outcome Flush(Handle handle) noexcept {
   if (::fsync(static_cast<int>(handle)) != 0) return FromErrno(errno);
   return {};
 }
 
-Outcome Close(Handle handle) {
+Outcome Close(Handle handle) noexcept {
   if (::close(static_cast<int>(handle)) != 0) return FromErrno(errno);
   return {};
 }
@@ -191,7 +194,7 @@ Outcome Locate(const std::string& path, Location* out) {
   return {};
 }
 
-void SleepMs(unsigned milliseconds);
+void SleepMs(unsigned milliseconds) noexcept;
 
 // A held lock: the descriptor that holds the flock, and the lock file to
 // remove when it is let go ("" when the table itself is locked).
@@ -228,12 +231,12 @@ Outcome Lock(const std::string& table_path, unsigned wait_ms, Handle* out) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
       if (file.empty() || SameFile(fd, file)) {
         // A lock whose record cannot be made must not stay held.
-        try {
-          *out = reinterpret_cast<Handle>(new HeldLock{fd, file});
-        } catch (...) {
+        auto* held = new (std::nothrow) HeldLock{fd, std::move(file)};
+        if (held == nullptr) {
           ::close(fd);
-          throw;
+          return {Status::kOutOfMemory, ENOMEM};
         }
+        *out = reinterpret_cast<Handle>(held);
         return {};
       }
       ::close(fd);
@@ -248,7 +251,7 @@ Outcome Lock(const std::string& table_path, unsigned wait_ms, Handle* out) {
   }
 }
 
-Outcome Unlock(Handle lock) {
+Outcome Unlock(Handle lock) noexcept {
   const HeldLock* held = reinterpret_cast<HeldLock*>(lock);
   // Removed while still held, so that no one can lock the old file after.
   if (!held->file.empty()) ::unlink(held->file.c_str());
@@ -282,7 +285,7 @@ Outcome CreateFolder(const std::string& path) {
   return FromErrno(code);
 }
 
-void SleepMs(unsigned milliseconds) {
+void SleepMs(unsigned milliseconds) noexcept {
   struct timespec delay;
   delay.tv_sec = milliseconds / 1000;
   delay.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
@@ -290,14 +293,37 @@ void SleepMs(unsigned milliseconds) {
   }
 }
 
+// Filled by name; the entries that take a path convert it, which allocates.
+Ops MakeOps() {
+  Ops ops{};
+  ops.stat = NoThrow<&Stat>;
+  ops.open = NoThrow<&Open>;
+  ops.read = &Read;
+  ops.write = &Write;
+  ops.seek = &Seek;
+  ops.truncate = &Truncate;
+  ops.flush = &Flush;
+  ops.close = &Close;
+  ops.replace = NoThrow<&Replace>;
+  ops.remove = NoThrow<&Remove>;
+  ops.set_attributes = NoThrow<&SetAttributes>;
+  ops.carry_identity = NoThrow<&CarryIdentity>;
+  ops.sync_folder = NoThrow<&SyncFolder>;
+  ops.locate = NoThrow<&Locate>;
+  ops.lock = NoThrow<&Lock>;
+  ops.unlock = &Unlock;
+  ops.append = NoThrow<&Append>;
+  ops.create_folder = NoThrow<&CreateFolder>;
+  ops.sleep_ms = &SleepMs;
+  return ops;
+}
+
 }  // namespace
 
 std::uint32_t WithoutReadOnly(std::uint32_t native) { return native | S_IWUSR; }
 
 const Ops& PlatformFileSystem() {
-  static const Ops ops = {Stat,  Open,    Read,   Write,         Seek,          Truncate,   Flush,
-                          Close, Replace, Remove, SetAttributes, CarryIdentity, SyncFolder, Locate,
-                          Lock,  Unlock,  Append, CreateFolder,  SleepMs};
+  static const Ops ops = MakeOps();
   return ops;
 }
 

@@ -3,15 +3,17 @@
 // After windows.h, which it needs.
 #include <sddl.h>
 
+#include <memory>
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "platform/filesystem_entry.h"
 #include "platform/utf16_win32.h"
 
 namespace sbrep::fs {
 namespace {
 
-Outcome FromError(DWORD code) {
+Outcome FromError(DWORD code) noexcept {
   switch (code) {
     case ERROR_SUCCESS:
       return {};
@@ -34,9 +36,9 @@ Outcome FromError(DWORD code) {
   }
 }
 
-Outcome LastError() { return FromError(GetLastError()); }
+Outcome LastError() noexcept { return FromError(GetLastError()); }
 
-HANDLE AsHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE AsHandle(Handle handle) noexcept { return reinterpret_cast<HANDLE>(handle); }
 
 Outcome Stat(const std::string& path, Attributes* out) {
   *out = Attributes();
@@ -82,7 +84,7 @@ Outcome Open(const std::string& path, OpenMode mode, Handle* out) {
   return {};
 }
 
-Outcome Read(Handle handle, void* buffer, std::size_t size, std::size_t* got) {
+Outcome Read(Handle handle, void* buffer, std::size_t size, std::size_t* got) noexcept {
   DWORD n = 0;
   const DWORD ask = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
   if (!ReadFile(AsHandle(handle), buffer, ask, &n, nullptr)) return LastError();
@@ -90,7 +92,7 @@ Outcome Read(Handle handle, void* buffer, std::size_t size, std::size_t* got) {
   return {};
 }
 
-Outcome Write(Handle handle, const void* data, std::size_t size) {
+Outcome Write(Handle handle, const void* data, std::size_t size) noexcept {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
     const DWORD ask = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
@@ -103,26 +105,26 @@ Outcome Write(Handle handle, const void* data, std::size_t size) {
   return {};
 }
 
-Outcome Seek(Handle handle, std::uint64_t offset) {
+Outcome Seek(Handle handle, std::uint64_t offset) noexcept {
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(offset);
   if (!SetFilePointerEx(AsHandle(handle), to, nullptr, FILE_BEGIN)) return LastError();
   return {};
 }
 
-Outcome Truncate(Handle handle, std::uint64_t size) {
+Outcome Truncate(Handle handle, std::uint64_t size) noexcept {
   const Outcome moved = Seek(handle, size);
   if (!moved.ok()) return moved;
   if (!SetEndOfFile(AsHandle(handle))) return LastError();
   return {};
 }
 
-Outcome Flush(Handle handle) {
+Outcome Flush(Handle handle) noexcept {
   if (!FlushFileBuffers(AsHandle(handle))) return LastError();
   return {};
 }
 
-Outcome Close(Handle handle) {
+Outcome Close(Handle handle) noexcept {
   if (!CloseHandle(AsHandle(handle))) return LastError();
   return {};
 }
@@ -165,7 +167,7 @@ Outcome CarryIdentity(const std::string& from, const std::string& to) {
   return {};
 }
 
-Outcome SyncFolder(const std::string&) {
+Outcome SyncFolder(const std::string&) noexcept {
   // MOVEFILE_WRITE_THROUGH has made the rename durable already.
   return {};
 }
@@ -196,38 +198,71 @@ std::wstring Hex(std::uint64_t value, int digits) {
   return hex;
 }
 
-// The table's name in its folder, folded to upper case as the file system
-// folds names, and the folder's identity: its volume's serial number and
-// its file index. However the path is spelled (another drive letter for
-// the folder, \\?\, "." and "..", letter case), one table gets one name. The
-// table's own index would not do: a save replaces the file, and a waiter on
-// the old index and a newcomer on the new one would not exclude each other.
-// Empty when the folder cannot be opened.
+// The folder's final path, after junctions and with long names: through the
+// volume's drive letter where it has one (Wine answers that without asking
+// the volume, which costs it half a millisecond), else through its device.
+// Empty when it cannot be told.
+std::wstring FinalFolderPath(const std::wstring& folder) {
+  struct Closer {
+    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
+  };
+  std::wstring path(MAX_PATH, L'\0');
+  // No access asked for, so no other handle's sharing mode stands in the way.
+  // Closed however this ends: a folder with a handle open cannot go.
+  std::unique_ptr<void, Closer> handle(
+      CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (handle.get() == INVALID_HANDLE_VALUE) {
+    handle.release();
+    return {};
+  }
+  DWORD n = 0;
+  for (const DWORD volume : {VOLUME_NAME_DOS, VOLUME_NAME_NT}) {
+    do {
+      if (n >= path.size()) path.resize(n);
+      n = GetFinalPathNameByHandleW(handle.get(), path.data(), static_cast<DWORD>(path.size()),
+                                    FILE_NAME_NORMALIZED | volume);
+    } while (n >= path.size());
+    if (n != 0) break;
+  }
+  const DWORD error = GetLastError();
+  handle.reset();
+  SetLastError(error);
+  path.resize(n);
+  return path;
+}
+
+std::uint64_t Hash(const std::wstring& text) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (wchar_t c : text) hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
+  return hash;
+}
+
+// Upper case, as the file system folds names.
+std::wstring Folded(const std::wstring& text) {
+  std::wstring folded(text.size(), L'\0');
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()),
+                   folded.data(), static_cast<int>(folded.size())) == 0) {
+    return text;
+  }
+  return folded;
+}
+
+// The table's name in its folder and the folder's final path, folded to
+// upper case. However the path is spelled (another drive letter for the
+// folder, \\?\, "." and "..", letter case, a short name), one table gets one
+// name. Only the folder is resolved: a save replaces a link at the table's
+// name, not the file it points to. Empty when the folder cannot be opened.
 std::wstring LockId(const std::string& table_path) {
   const std::wstring wide = win32::Widen(table_path);
   const std::size_t cut = wide.find_last_of(L"\\/");
   const std::wstring folder = cut == std::wstring::npos ? L"." : wide.substr(0, cut + 1);
   const std::wstring name = cut == std::wstring::npos ? wide : wide.substr(cut + 1);
-  // No access asked for, so no other handle's sharing mode stands in the way.
-  const HANDLE handle =
-      CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return {};
-  BY_HANDLE_FILE_INFORMATION info;
-  const BOOL ok = GetFileInformationByHandle(handle, &info);
-  CloseHandle(handle);
-  if (!ok) return {};
-  std::wstring folded(name.size(), L'\0');
-  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.data(), static_cast<int>(name.size()),
-                   folded.data(), static_cast<int>(folded.size())) == 0) {
-    folded = name;
-  }
-  // A hash keeps the name within the length a name may have and free of
+  const std::wstring resolved = FinalFolderPath(folder);
+  if (resolved.empty()) return {};
+  // Hashes keep the name within the length a name may have and free of
   // backslashes.
-  std::uint64_t hash = 14695981039346656037ull;
-  for (wchar_t c : folded) hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
-  return L"sbrep-table-" + Hex(info.dwVolumeSerialNumber, 8) + L"-" + Hex(info.nFileIndexHigh, 8) +
-         Hex(info.nFileIndexLow, 8) + L"-" + Hex(hash, 16);
+  return L"sbrep-table-" + Hex(Hash(Folded(resolved)), 16) + L"-" + Hex(Hash(Folded(name)), 16);
 }
 
 // Held: the session's mutex, and the one of all sessions where this
@@ -238,7 +273,7 @@ struct HeldLock {
 };
 
 // Waits for a mutex until `deadline` (GetTickCount64); closes it unless won.
-Outcome Take(HANDLE mutex, ULONGLONG deadline) {
+Outcome Take(HANDLE mutex, ULONGLONG deadline) noexcept {
   const ULONGLONG now = GetTickCount64();
   const DWORD wait = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
   switch (WaitForSingleObject(mutex, wait)) {
@@ -261,8 +296,7 @@ Outcome Take(HANDLE mutex, ULONGLONG deadline) {
 // that a service and a person's session, or an elevated and a plain
 // process, share it. Nothing where the process may neither create it
 // (SeCreateGlobalPrivilege) nor find it made.
-HANDLE GlobalMutex(const std::wstring& id) {
-  const std::wstring name = L"Global\\" + id;
+HANDLE GlobalMutex(const std::wstring& name) noexcept {
   // SYNCHRONIZE and MUTEX_MODIFY_STATE for everyone, and no more: no one
   // else may change who can.
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -282,31 +316,34 @@ HANDLE GlobalMutex(const std::wstring& id) {
 // sessions where it can: two processes of one session always meet on the
 // first, whatever their privileges, and two of any sessions on the second
 // where both have it. Always in this order, so that no two wait on each
-// other.
+// other. What allocates comes before the first mutex is taken, so that no
+// exception can leave one held.
 Outcome Lock(const std::string& table_path, unsigned wait_ms, Handle* out) {
   const std::wstring id = LockId(table_path);
   if (id.empty()) return LastError();
+  const std::wstring global_name = L"Global\\" + id;
+  const std::wstring local_name = L"Local\\" + id;
+  auto held = std::make_unique<HeldLock>();
   const ULONGLONG deadline = GetTickCount64() + wait_ms;
-  HeldLock held;
-  held.global = GlobalMutex(id);
-  if (held.global != nullptr) {
-    const Outcome taken = Take(held.global, deadline);
+  held->global = GlobalMutex(global_name);
+  if (held->global != nullptr) {
+    const Outcome taken = Take(held->global, deadline);
     if (!taken.ok()) return taken;
   }
-  held.local = CreateMutexW(nullptr, FALSE, (L"Local\\" + id).c_str());
-  Outcome taken = held.local == nullptr ? LastError() : Take(held.local, deadline);
+  held->local = CreateMutexW(nullptr, FALSE, local_name.c_str());
+  const Outcome taken = held->local == nullptr ? LastError() : Take(held->local, deadline);
   if (!taken.ok()) {
-    if (held.global != nullptr) {
-      ReleaseMutex(held.global);
-      CloseHandle(held.global);
+    if (held->global != nullptr) {
+      ReleaseMutex(held->global);
+      CloseHandle(held->global);
     }
     return taken;
   }
-  *out = reinterpret_cast<Handle>(new HeldLock(held));
+  *out = reinterpret_cast<Handle>(held.release());
   return {};
 }
 
-Outcome Unlock(Handle lock) {
+Outcome Unlock(Handle lock) noexcept {
   const HeldLock* held = reinterpret_cast<HeldLock*>(lock);
   Outcome outcome;
   for (const HANDLE mutex : {held->local, held->global}) {
@@ -346,16 +383,39 @@ Outcome CreateFolder(const std::string& path) {
   return FromError(code);
 }
 
-void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
+void SleepMs(unsigned milliseconds) noexcept { Sleep(milliseconds); }
+
+// Filled by name; the entries that take a path widen it, which allocates.
+Ops MakeOps() {
+  Ops ops{};
+  ops.stat = NoThrow<&Stat>;
+  ops.open = NoThrow<&Open>;
+  ops.read = &Read;
+  ops.write = &Write;
+  ops.seek = &Seek;
+  ops.truncate = &Truncate;
+  ops.flush = &Flush;
+  ops.close = &Close;
+  ops.replace = NoThrow<&Replace>;
+  ops.remove = NoThrow<&Remove>;
+  ops.set_attributes = NoThrow<&SetAttributes>;
+  ops.carry_identity = NoThrow<&CarryIdentity>;
+  ops.sync_folder = &SyncFolder;
+  ops.locate = NoThrow<&Locate>;
+  ops.lock = NoThrow<&Lock>;
+  ops.unlock = &Unlock;
+  ops.append = NoThrow<&Append>;
+  ops.create_folder = NoThrow<&CreateFolder>;
+  ops.sleep_ms = &SleepMs;
+  return ops;
+}
 
 }  // namespace
 
 std::uint32_t WithoutReadOnly(std::uint32_t native) { return native & ~FILE_ATTRIBUTE_READONLY; }
 
 const Ops& PlatformFileSystem() {
-  static const Ops ops = {Stat,  Open,    Read,   Write,         Seek,          Truncate,   Flush,
-                          Close, Replace, Remove, SetAttributes, CarryIdentity, SyncFolder, Locate,
-                          Lock,  Unlock,  Append, CreateFolder,  SleepMs};
+  static const Ops ops = MakeOps();
   return ops;
 }
 

@@ -3,6 +3,8 @@
 // first byte of the table changes, and it goes only once the new bytes are.
 #include "table_file/in_place.h"
 
+#include <new>
+
 #include "core/error.h"
 #include "table_file/journal.h"
 #include "table_file/table_lines.h"
@@ -60,7 +62,7 @@ Step WriteJournal(const std::string& journal, const std::string& table_name,
   if (auto failure = Failed("close journal", file.Close())) return failure;
   // Where the folder will not sync, a killed process still leaves the
   // journal; only a power cut could lose its name.
-  fs::FileSystem().sync_folder(fs::FolderOf(journal));
+  fs::Checked(fs::FileSystem().sync_folder(fs::FolderOf(journal)));
   return std::nullopt;
 }
 
@@ -69,13 +71,10 @@ Step WriteJournal(const std::string& journal, const std::string& table_name,
 Step DropJournal(const std::string& journal) {
   fs::Ops& ops = fs::FileSystem();
   const std::string folder = fs::FolderOf(journal);
-  const fs::Outcome removed = ops.remove(journal);
+  const fs::Outcome removed = fs::Checked(ops.remove(journal));
   if (removed.ok() || removed.status == fs::Status::kNotFound) {
     // The journal is gone; a folder that will not sync changes nothing now.
-    try {
-      ops.sync_folder(folder);
-    } catch (...) {
-    }
+    ops.sync_folder(folder);
     return std::nullopt;
   }
   fs::File file;
@@ -93,7 +92,7 @@ bool RefusesNewFiles(const StepFailure& failure, const std::string& journal) {
     return false;
   }
   fs::Attributes found;
-  return fs::FileSystem().stat(journal, &found).ok() && !found.exists;
+  return fs::Checked(fs::FileSystem().stat(journal, &found)).ok() && !found.exists;
 }
 
 }  // namespace
@@ -137,7 +136,7 @@ Step RewriteInPlace(const std::string& path, const std::string& bytes) {
   const std::string journal = JournalPath(path);
   bool journaled = true;
   if (auto failure = WriteJournal(journal, fs::NameOf(path), old_bytes, bytes)) {
-    fs::FileSystem().remove(journal);
+    fs::Checked(fs::FileSystem().remove(journal));
     if (!RefusesNewFiles(*failure, journal)) return failure;
     // No file can be made beside the table: it gets the one write any
     // program that saves in place gives it.
@@ -149,7 +148,7 @@ Step RewriteInPlace(const std::string& path, const std::string& bytes) {
     check.reserve(bytes.size());
     failure = Overwrite(file, bytes, &check, "write table file", "read back table file");
     if (!failure && journaled) failure = DropJournal(journal);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     // Memory ran out with the table changed: put its old bytes back through
     // the handle, which needs none, and leave the journal to the next call
     // should that fail too.
@@ -174,7 +173,7 @@ Recovery RollBackInterruptedSave(const std::string& path) {
   const std::string journal = JournalPath(path);
   const std::string journal_name = fs::NameOf(journal);
   fs::Attributes found;
-  const fs::Outcome checked = ops.stat(journal, &found);
+  const fs::Outcome checked = fs::Checked(ops.stat(journal, &found));
   if (!checked.ok()) ThrowTableError("cannot check " + journal_name + ": " + fs::Describe(checked));
   if (!found.exists) return Recovery::kNone;
 

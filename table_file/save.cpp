@@ -30,21 +30,22 @@ Step ClearTemp(const std::string& temp) {
   // The name is ours, so a read-only attribute on a leftover (which refuses
   // its removal on Windows) is ours to lift.
   fs::Attributes leftover;
-  const bool read_only = ops.stat(temp, &leftover).ok() && leftover.exists && !leftover.directory &&
-                         leftover.read_only &&
-                         ops.set_attributes(temp, fs::WithoutReadOnly(leftover.native)).ok();
+  const bool read_only =
+      fs::Checked(ops.stat(temp, &leftover)).ok() && leftover.exists && !leftover.directory &&
+      leftover.read_only &&
+      fs::Checked(ops.set_attributes(temp, fs::WithoutReadOnly(leftover.native))).ok();
   fs::Outcome outcome;
   for (std::size_t attempt = 0;; ++attempt) {
-    outcome = ops.remove(temp);
+    outcome = fs::Checked(ops.remove(temp));
     fs::Attributes found;
-    if (ops.stat(temp, &found).ok() && !found.exists) return std::nullopt;
+    if (fs::Checked(ops.stat(temp, &found)).ok() && !found.exists) return std::nullopt;
     if (attempt == std::size(kRetryDelaysMs)) break;
     ops.sleep_ms(kRetryDelaysMs[attempt]);
   }
   // A remove that reports success on a file that stays marks it for deletion
   // once its holder lets go.
   if (outcome.ok()) outcome = {fs::Status::kSharingViolation, 0};
-  if (read_only) ops.set_attributes(temp, leftover.native);
+  if (read_only) fs::Checked(ops.set_attributes(temp, leftover.native));
   StepFailure held{"remove temp file", outcome, " (another program holds it)", true};
   return held;
 }
@@ -99,7 +100,7 @@ void SaveInPlace(const std::string& path, const std::string& bytes, const std::s
 
 SaveCheck CheckSavable(const std::string& path) {
   SaveCheck check;
-  check.outcome = fs::FileSystem().stat(path, &check.attributes);
+  check.outcome = fs::Checked(fs::FileSystem().stat(path, &check.attributes));
   const fs::Attributes& found = check.attributes;
   if (!check.outcome.ok()) {
     check.refusal = SaveRefusal::kUnchecked;
@@ -115,18 +116,18 @@ bool FolderTakesNewFiles(const std::string& table_path) {
   fs::Ops& ops = fs::FileSystem();
   const std::string temp = TempPathOf(LocateTable(table_path).path);
   fs::Attributes found;
-  if (!ops.stat(temp, &found).ok() || found.exists) return true;
+  if (!fs::Checked(ops.stat(temp, &found)).ok() || found.exists) return true;
   fs::File file;
   const fs::Outcome created = file.Open(temp, fs::OpenMode::kCreateOrTruncate);
   if (!created.ok()) return created.status != fs::Status::kAccessDenied;
   file.Close();
-  ops.remove(temp);
+  fs::Checked(ops.remove(temp));
   return true;
 }
 
 fs::Location LocateTable(const std::string& path) {
   fs::Location where;
-  if (!fs::FileSystem().locate(path, &where).ok()) where = fs::Location{path, 1};
+  if (!fs::Checked(fs::FileSystem().locate(path, &where)).ok()) where = fs::Location{path, 1};
   return where;
 }
 
@@ -172,13 +173,10 @@ void SaveTableLines(const TableLines& lines, const std::string& table_path) {
   if (!failure) {
     // The new content is in place; a folder that will not sync loses nothing
     // that a failure here could give back.
-    try {
-      ops.sync_folder(folder);
-    } catch (...) {
-    }
+    ops.sync_folder(folder);
     return;
   }
-  ops.remove(temp);
+  fs::Checked(ops.remove(temp));
   if (!old.exists || failure->final)
     ThrowTableError("cannot save " + name + ": " + failure->Text());
   SaveInPlace(path, bytes, failure->Text());

@@ -19,8 +19,10 @@ struct StepFailure {
 
 using Step = std::optional<StepFailure>;
 
+// Memory that ran out is thrown instead (fs::Checked): no other way out of
+// a step would have more of it.
 inline Step Failed(const char* step, const fs::Outcome& outcome) {
-  if (outcome.ok()) return std::nullopt;
+  if (fs::Checked(outcome).ok()) return std::nullopt;
   return StepFailure{step, outcome, "", false};
 }
 

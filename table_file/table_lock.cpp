@@ -33,7 +33,8 @@ void TableLock::Release() noexcept {
 TableLock LockTable(const std::string& table_path) {
   const std::string path = LocateTable(table_path).path;
   TableLock lock;
-  const fs::Outcome taken = fs::FileSystem().lock(path, kTableLockWaitMs, &lock.handle_);
+  const fs::Outcome taken =
+      fs::Checked(fs::FileSystem().lock(path, kTableLockWaitMs, &lock.handle_));
   if (taken.status == fs::Status::kSharingViolation) {
     ThrowTableError("another transfer holds " + fs::NameOf(path) + " (waited " +
                     std::to_string(kTableLockWaitMs / 1000) + " s)");
@@ -49,7 +50,7 @@ TableLock LockTable(const std::string& table_path) {
 Recovery HealTable(const std::string& table_path) {
   fs::Attributes journal;
   const fs::Outcome looked =
-      fs::FileSystem().stat(JournalPath(LocateTable(table_path).path), &journal);
+      fs::Checked(fs::FileSystem().stat(JournalPath(LocateTable(table_path).path), &journal));
   if (looked.ok() && !journal.exists) return Recovery::kNone;
   return LockTable(table_path).recovery();
 }

@@ -50,7 +50,7 @@ class StepKiller {
   static void Install(const Options& options) {
     options_ = options;
     fs::Ops& ops = fs::FileSystem();
-    ops.open = [](const std::string& path, fs::OpenMode mode, fs::Handle* out) {
+    ops.open = [](const std::string& path, fs::OpenMode mode, fs::Handle* out) noexcept {
       if (mode != fs::OpenMode::kRead) {
         Step();
         if (mode == fs::OpenMode::kReadWrite && options_.forbid_in_place &&
@@ -61,51 +61,51 @@ class StepKiller {
       }
       return Real().open(path, mode, out);
     };
-    ops.write = [](fs::Handle handle, const void* data, std::size_t size) {
+    ops.write = [](fs::Handle handle, const void* data, std::size_t size) noexcept {
       if (++steps_ == options_.kill_at) {
         Real().write(handle, data, size / 2);
         KillThisProcess();
       }
       return Real().write(handle, data, size);
     };
-    ops.truncate = [](fs::Handle handle, std::uint64_t size) {
+    ops.truncate = [](fs::Handle handle, std::uint64_t size) noexcept {
       Step();
       return Real().truncate(handle, size);
     };
-    ops.flush = [](fs::Handle handle) {
+    ops.flush = [](fs::Handle handle) noexcept {
       Step();
       return Real().flush(handle);
     };
-    ops.replace = [](const std::string& from, const std::string& to) {
+    ops.replace = [](const std::string& from, const std::string& to) noexcept {
       Step();
       if (options_.in_place) return fs::Outcome{fs::Status::kAccessDenied, 5};
       return Real().replace(from, to);
     };
-    ops.remove = [](const std::string& path) {
+    ops.remove = [](const std::string& path) noexcept {
       Step();
       return Real().remove(path);
     };
-    ops.set_attributes = [](const std::string& path, std::uint32_t native) {
+    ops.set_attributes = [](const std::string& path, std::uint32_t native) noexcept {
       Step();
       return Real().set_attributes(path, native);
     };
-    ops.carry_identity = [](const std::string& from, const std::string& to) {
+    ops.carry_identity = [](const std::string& from, const std::string& to) noexcept {
       Step();
       return Real().carry_identity(from, to);
     };
-    ops.sync_folder = [](const std::string& folder) {
+    ops.sync_folder = [](const std::string& folder) noexcept {
       Step();
       return Real().sync_folder(folder);
     };
-    ops.lock = [](const std::string& path, unsigned wait_ms, fs::Handle* out) {
+    ops.lock = [](const std::string& path, unsigned wait_ms, fs::Handle* out) noexcept {
       Step();
       return Real().lock(path, wait_ms, out);
     };
-    ops.unlock = [](fs::Handle lock) {
+    ops.unlock = [](fs::Handle lock) noexcept {
       Step();
       return Real().unlock(lock);
     };
-    if (options_.in_place) ops.sleep_ms = [](unsigned) {};
+    if (options_.in_place) ops.sleep_ms = [](unsigned) noexcept {};
   }
 
  private:

@@ -123,13 +123,13 @@ TEST_P(CallLogObstacle, ChangesNothingAboutTheCall) {
   current = &o;
   fs::Ops& ops = fs::FileSystem();
   const fs::Ops saved = ops;
-  ops.append = [](const std::string& path, const void* data, std::size_t size) {
+  ops.append = [](const std::string& path, const void* data, std::size_t size) noexcept {
     if (current->append == fs::Status::kOk)
       return fs::PlatformFileSystem().append(path, data, size);
     if (current->cut_short) fs::PlatformFileSystem().append(path, data, size / 2);
     return fs::Outcome{current->append, 9999};
   };
-  ops.create_folder = [](const std::string& path) {
+  ops.create_folder = [](const std::string& path) noexcept {
     if (current->create_folder == fs::Status::kOk)
       return fs::PlatformFileSystem().create_folder(path);
     return fs::Outcome{current->create_folder, 9999};

@@ -130,7 +130,7 @@ class SmallReads {
   explicit SmallReads(std::size_t most) : saved_(fs::FileSystem()) {
     Most() = most;
     fs::FileSystem().read = [](fs::Handle handle, void* buffer, std::size_t size,
-                               std::size_t* got) {
+                               std::size_t* got) noexcept {
       return fs::PlatformFileSystem().read(handle, buffer, std::min(size, Most()), got);
     };
   }
@@ -523,7 +523,7 @@ TEST(ExportPass, UnreadableFilesAreMachineFaults) {
   // A locked or denied file, through the file-system seam.
   fs::Ops& ops = fs::FileSystem();
   const fs::Ops saved = ops;
-  ops.open = [](const std::string&, fs::OpenMode, fs::Handle*) {
+  ops.open = [](const std::string&, fs::OpenMode, fs::Handle*) noexcept {
     return fs::Outcome{fs::Status::kSharingViolation, 32};
   };
   const Error locked = PassError(DataPath("xml/utf8.xml"));
@@ -531,7 +531,7 @@ TEST(ExportPass, UnreadableFilesAreMachineFaults) {
   EXPECT_EQ(locked.fault(), Fault::kMachine);
   EXPECT_NE(locked.detail().find("(32)"), std::string::npos) << locked.detail();
 
-  ops.read = [](fs::Handle, void*, std::size_t, std::size_t*) {
+  ops.read = [](fs::Handle, void*, std::size_t, std::size_t*) noexcept {
     return fs::Outcome{fs::Status::kAccessDenied, 5};
   };
   const Error denied = PassError(DataPath("xml/utf8.xml"));
@@ -549,7 +549,7 @@ TEST(ExportPass, StopsReadingOnceTheResultIsDecided) {
   read_bytes = 0;
   fs::Ops& ops = fs::FileSystem();
   const fs::Ops saved = ops;
-  ops.read = [](fs::Handle handle, void* buffer, std::size_t size, std::size_t* got) {
+  ops.read = [](fs::Handle handle, void* buffer, std::size_t size, std::size_t* got) noexcept {
     const fs::Outcome outcome = fs::PlatformFileSystem().read(handle, buffer, size, got);
     read_bytes += *got;
     return outcome;

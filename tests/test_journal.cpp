@@ -3,6 +3,9 @@
 // back, and every call that finds a table rolls back first.
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <vector>
+
 #include "core/error.h"
 #include "include/sbrep.h"
 #include "support/injector.h"
@@ -108,35 +111,45 @@ class RollBack : public ::testing::Test {
 
 // What the table holds decides: only what a killed save left is rolled
 // back; the journal goes in every case.
-TEST_F(RollBack, OnlyATableAKilledSaveLeftIsRolledBack) {
-  const std::string format_1 = test::ReadData("journal/TABLE08-format-1.sbrep-journal");
-  const std::string format_2 = EncodeJournal("TABLE08.dat", kOld, kNew);
-  const std::string client_save = kTorn.substr(0, kTorn.size() - 3) + "X]\r\n";
-  const struct {
-    const char* what;
-    std::string journal;
-    std::string table;
-    Recovery recovery;
-    std::string after;
-  } cases[] = {
-      {"torn", format_2, kTorn, Recovery::kRolledBack, kOld},
-      {"the old bytes", format_2, kOld, Recovery::kNone, kOld},
-      {"the new bytes", format_2, kNew, Recovery::kNone, kNew},
-      {"saved by the client since", format_2, client_save, Recovery::kKept, client_save},
-      {"format 1, the old bytes", format_1, kOld, Recovery::kNone, kOld},
-      {"format 1, torn: nothing proves it", format_1, kTorn, Recovery::kKept, kTorn},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    WriteBytes(path_, c.table);
-    WriteBytes(journal_, c.journal);
-    EXPECT_EQ(RollBackInterruptedSave(path_), c.recovery);
-    EXPECT_EQ(ReadBytes(path_), c.after);
-    EXPECT_EQ(Listing(), "TABLE08.dat");
-  }
-  // Again, as after a kill in the middle of the rollback itself.
+struct RollBackCase {
+  const char* what;
+  int format;  // of the journal
+  std::string table;
+  Recovery recovery;
+  std::string after;
+};
+
+void PrintTo(const RollBackCase& c, std::ostream* out) { *out << c.what; }
+
+const std::string kClientSave = kTorn.substr(0, kTorn.size() - 3) + "X]\r\n";
+const RollBackCase kRollBackCases[] = {
+    {"torn", 2, kTorn, Recovery::kRolledBack, kOld},
+    {"the old bytes", 2, kOld, Recovery::kNone, kOld},
+    {"the new bytes", 2, kNew, Recovery::kNone, kNew},
+    {"saved by the client since", 2, kClientSave, Recovery::kKept, kClientSave},
+    {"format 1, the old bytes", 1, kOld, Recovery::kNone, kOld},
+    {"format 1, torn: nothing proves it", 1, kTorn, Recovery::kKept, kTorn},
+};
+
+class RollBackOf : public RollBack, public ::testing::WithParamInterface<RollBackCase> {};
+
+TEST_P(RollBackOf, OnlyATableAKilledSaveLeftIsRolledBack) {
+  const RollBackCase& c = GetParam();
+  WriteBytes(path_, c.table);
+  WriteBytes(journal_, c.format == 1 ? test::ReadData("journal/TABLE08-format-1.sbrep-journal")
+                                     : EncodeJournal("TABLE08.dat", kOld, kNew));
+  EXPECT_EQ(RollBackInterruptedSave(path_), c.recovery);
+  EXPECT_EQ(ReadBytes(path_), c.after);
+  EXPECT_EQ(Listing(), "TABLE08.dat");
+}
+
+INSTANTIATE_TEST_SUITE_P(WhatTheTableHolds, RollBackOf, ::testing::ValuesIn(kRollBackCases),
+                         [](const auto& info) { return test::CaseName(info.param.what); });
+
+// Again, as after a kill in the middle of the rollback itself.
+TEST_F(RollBack, AKilledRollBackIsRolledBackAgain) {
   WriteBytes(path_, kOld.substr(0, 18) + kTorn.substr(18));
-  WriteBytes(journal_, format_2);
+  WriteBytes(journal_, EncodeJournal("TABLE08.dat", kOld, kNew));
   EXPECT_EQ(RollBackInterruptedSave(path_), Recovery::kRolledBack);
   EXPECT_EQ(ReadBytes(path_), kOld);
 }
@@ -154,38 +167,51 @@ TEST_F(RollBack, AnIncompleteJournalIsDroppedAndTheTableLeftAlone) {
   EXPECT_EQ(Listing(), "TABLE08.dat");
 }
 
-TEST_F(RollBack, AJournalThatCannotBeRolledBackStaysAndStopsTheCall) {
+struct StuckCase {
+  const char* what;
+  test::InjectedFault fault;
+  const char* detail;
+};
+
+void PrintTo(const StuckCase& c, std::ostream* out) { *out << c.what; }
+
+const StuckCase kStuckCases[] = {
+    {"the table is locked",
+     {"open", Target::kTable, 1, How::kFails, fs::Status::kSharingViolation},
+     "an interrupted save left ~TABLE08.dat.sbrep-journal, and TABLE08.dat cannot be rolled "
+     "back: open table file for writing: in use by another program (9999)"},
+    {"the old bytes do not go down",
+     {"write", Target::kTable, 1, How::kFails},
+     "an interrupted save left ~TABLE08.dat.sbrep-journal, and TABLE08.dat cannot be rolled "
+     "back: roll back table file: error (9999)"},
+    {"the journal cannot be read",
+     {"read", Target::kJournal, 1, How::kFails},
+     "cannot read ~TABLE08.dat.sbrep-journal: error (9999)"},
+};
+
+class StuckRollBack : public RollBack, public ::testing::WithParamInterface<StuckCase> {};
+
+TEST_P(StuckRollBack, TheJournalStaysAndStopsTheCall) {
+  const StuckCase& c = GetParam();
   WriteBytes(journal_, EncodeJournal("TABLE08.dat", kOld, kNew));
-  const struct {
-    const char* what;
-    test::InjectedFault fault;
-    const char* detail;
-  } cases[] = {
-      {"the table is locked",
-       {"open", Target::kTable, 1, How::kFails, fs::Status::kSharingViolation},
-       "an interrupted save left ~TABLE08.dat.sbrep-journal, and TABLE08.dat cannot be rolled "
-       "back: open table file for writing: in use by another program (9999)"},
-      {"the old bytes do not go down",
-       {"write", Target::kTable, 1, How::kFails},
-       "an interrupted save left ~TABLE08.dat.sbrep-journal, and TABLE08.dat cannot be rolled "
-       "back: roll back table file: error (9999)"},
-      {"the journal cannot be read",
-       {"read", Target::kJournal, 1, How::kFails},
-       "cannot read ~TABLE08.dat.sbrep-journal: error (9999)"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    try {
-      Injector injector({c.fault});
-      RollBackInterruptedSave(path_);
-      ADD_FAILURE() << "rolled back";
-    } catch (const Error& error) {
-      EXPECT_EQ(error.message(), Message::kProcessingFailed);
-      EXPECT_EQ(error.detail(), c.detail);
-    }
-    EXPECT_EQ(DecodeJournal(ReadBytes(journal_), "TABLE08.dat")->old_bytes, kOld);
+  try {
+    Injector injector({c.fault});
+    RollBackInterruptedSave(path_);
+    ADD_FAILURE() << "rolled back";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.message(), Message::kProcessingFailed);
+    EXPECT_EQ(error.detail(), c.detail);
   }
-  // Emptied where it cannot be removed: never rolled back again.
+  EXPECT_EQ(DecodeJournal(ReadBytes(journal_), "TABLE08.dat")->old_bytes, kOld);
+}
+
+INSTANTIATE_TEST_SUITE_P(AJournalThatCannotBeRolledBack, StuckRollBack,
+                         ::testing::ValuesIn(kStuckCases),
+                         [](const auto& info) { return test::CaseName(info.param.what); });
+
+// Emptied where it cannot be removed: never rolled back again.
+TEST_F(RollBack, AJournalThatCannotBeRemovedIsEmptied) {
+  WriteBytes(journal_, EncodeJournal("TABLE08.dat", kOld, kNew));
   {
     Injector injector({{"remove", Target::kJournal, 1, How::kFails}});
     RollBackInterruptedSave(path_);
@@ -198,63 +224,77 @@ TEST_F(RollBack, AJournalThatCannotBeRolledBackStaysAndStopsTheCall) {
 // left, and rolls back before it reads the export: a call whose export then
 // fails leaves the old table, one that cannot roll back fails as the table's
 // fault, and the opening checks still come first.
-TEST(RollBackThroughTheTransfer, TheFirstCallThatFindsTheTableRollsBack) {
+enum class Xml { kWhole, kHalf, kNone };
+enum class Left { kFiled, kOld, kTorn };
+
+struct CallCase {
+  const char* what;
+  Xml xml;
+  std::vector<test::InjectedFault> faults;
+  int result;
+  Message message;
+  Left after;
+  Recovery recovery;
+};
+
+void PrintTo(const CallCase& c, std::ostream* out) { *out << c.what; }
+
+const CallCase kCallCases[] = {
+    {"the export files", Xml::kWhole, {}, 0, Message::kEmpty, Left::kFiled, Recovery::kRolledBack},
+    {"the export cannot be parsed",
+     Xml::kHalf,
+     {},
+     -1,
+     Message::kXmlParseError,
+     Left::kOld,
+     Recovery::kRolledBack},
+    {"the table cannot be rolled back",
+     Xml::kHalf,
+     {{"open", Target::kTable, 1, How::kFails, fs::Status::kSharingViolation}},
+     -1,
+     Message::kProcessingFailed,
+     Left::kTorn,
+     Recovery::kNone},
+    {"no export: the opening checks come first",
+     Xml::kNone,
+     {{"open", Target::kTable, 1, How::kFails, fs::Status::kSharingViolation}},
+     -1,
+     Message::kExportMissing,
+     Left::kTorn,
+     Recovery::kNone},
+};
+
+class RollBackThroughTheTransfer : public ::testing::TestWithParam<CallCase> {};
+
+TEST_P(RollBackThroughTheTransfer, TheFirstCallThatFindsTheTableRollsBack) {
+  const CallCase& c = GetParam();
   const std::string old_bytes = test::ReadData("transfer/TABLE09.dat");
   const std::string filed = test::ReadData("transfer/TABLE09-filed.dat");
   const std::string good = test::ReadData("transfer/income-statement.xml");
   const std::string torn = filed.substr(0, filed.size() / 2) + old_bytes.substr(filed.size() / 2);
   ASSERT_EQ(torn.size(), old_bytes.size());
-  const struct {
-    const char* what;
-    std::optional<std::string> xml;  // none: no export
-    std::vector<test::InjectedFault> faults;
-    int result;
-    Message message;
-    std::string after;
-    Recovery recovery;
-  } cases[] = {
-      {"the export files", good, {}, 0, Message::kEmpty, filed, Recovery::kRolledBack},
-      {"the export cannot be parsed",
-       good.substr(0, good.size() / 2),
-       {},
-       -1,
-       Message::kXmlParseError,
-       old_bytes,
-       Recovery::kRolledBack},
-      {"the table cannot be rolled back",
-       good.substr(0, good.size() / 2),
-       {{"open", Target::kTable, 1, How::kFails, fs::Status::kSharingViolation}},
-       -1,
-       Message::kProcessingFailed,
-       torn,
-       Recovery::kNone},
-      {"no export: the opening checks come first",
-       std::nullopt,
-       {{"open", Target::kTable, 1, How::kFails, fs::Status::kSharingViolation}},
-       -1,
-       Message::kExportMissing,
-       torn,
-       Recovery::kNone},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    test::FilingClient client;
-    const std::string path = client.TablePath("TABLE09.dat");
-    client.PutTable("TABLE09.dat", torn);
-    WriteBytes(JournalPath(path), EncodeJournal("TABLE09.dat", old_bytes, filed));
-    const std::string xml = client.scratch().Join("syb.xml");
-    if (c.xml) WriteBytes(xml, *c.xml);
-    TransferOutcome outcome;
-    {
-      Injector injector(c.faults);
-      outcome = TransferTable(EntryOf(TableKind::kIncomeStatement), test::CallerPath(xml).c_str());
-    }
-    EXPECT_EQ(outcome.result, c.result);
-    EXPECT_EQ(outcome.message, c.message);
-    EXPECT_EQ(outcome.recovery, c.recovery);
-    EXPECT_EQ(ReadBytes(path), c.after);
+  test::FilingClient client;
+  const std::string path = client.TablePath("TABLE09.dat");
+  client.PutTable("TABLE09.dat", torn);
+  WriteBytes(JournalPath(path), EncodeJournal("TABLE09.dat", old_bytes, filed));
+  const std::string xml = client.scratch().Join("syb.xml");
+  if (c.xml != Xml::kNone)
+    WriteBytes(xml, c.xml == Xml::kWhole ? good : good.substr(0, good.size() / 2));
+  TransferOutcome outcome;
+  {
+    Injector injector(c.faults);
+    outcome = TransferTable(EntryOf(TableKind::kIncomeStatement), test::CallerPath(xml).c_str());
   }
+  EXPECT_EQ(outcome.result, c.result);
+  EXPECT_EQ(outcome.message, c.message);
+  EXPECT_EQ(outcome.recovery, c.recovery);
+  EXPECT_EQ(ReadBytes(path), c.after == Left::kFiled ? filed
+                             : c.after == Left::kOld ? old_bytes
+                                                     : torn);
 }
+
+INSTANTIATE_TEST_SUITE_P(Call, RollBackThroughTheTransfer, ::testing::ValuesIn(kCallCases),
+                         [](const auto& info) { return test::CaseName(info.param.what); });
 
 }  // namespace
 }  // namespace sbrep

@@ -146,10 +146,10 @@ TEST_F(OutOfMemory, TheRewriteInPlace) {
   client.PutTable("TABLE09.dat", test::ReadData("transfer/TABLE09.dat"));
   fs::Ops& ops = fs::FileSystem();
   const fs::Ops saved = ops;
-  ops.replace = [](const std::string&, const std::string&) {
+  ops.replace = [](const std::string&, const std::string&) noexcept {
     return fs::Outcome{fs::Status::kSharingViolation, 32};
   };
-  ops.sleep_ms = [](unsigned) {};
+  ops.sleep_ms = [](unsigned) noexcept {};
   const int failures = FailEachAllocation(TableKind::kIncomeStatement,
                                           test::DataPath("transfer/income-statement.xml"),
                                           client.TablePath("TABLE09.dat"));

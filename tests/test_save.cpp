@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include "core/error.h"
@@ -66,192 +67,200 @@ enum class Outcome {
   kJournalStays,  // the restore failed too: the journal is left to roll back
 };
 
-TEST_F(Save, EachStepFailingLeavesTheTableWholeAndNoTempFileOrJournal) {
-  using fs::Status;
-  const InjectedFault rename_refused = {"replace", Target::kTemp, 1, How::kKeepsFailing,
-                                        Status::kAccessDenied};
-  const struct {
-    const char* what;
-    std::vector<InjectedFault> faults;
-    Outcome outcome;
-    const char* detail;                // the failure's detail
-    const char* left = "TABLE08.dat";  // what the folder holds after
-  } cases[] = {
-      {"nothing fails", {}, Outcome::kReplaced, nullptr},
-      {"the table cannot be checked",
-       {{"stat", Target::kTable, 1, How::kFails}},
-       Outcome::kFails,
-       "cannot save TABLE08.dat: check table file: error (9999)"},
-      {"the temp file cannot be created",
-       {{"open", Target::kTemp, 1, How::kFails, Status::kAccessDenied}},
-       Outcome::kInPlace,
-       nullptr},
-      {"no right to create files in the folder: in place, without a journal",
-       {{"open", Target::kTemp, 1, How::kFails, Status::kAccessDenied},
-        {"open", Target::kJournal, 1, How::kFails, Status::kAccessDenied}},
-       Outcome::kInPlace,
-       nullptr},
-      {"no right to create files, and the write in place is cut off",
-       {{"open", Target::kTemp, 1, How::kFails, Status::kAccessDenied},
-        {"open", Target::kJournal, 1, How::kFails, Status::kAccessDenied},
-        {"write", Target::kTable, 1, How::kFails}},
-       Outcome::kFails,
-       "cannot save TABLE08.dat: create temp file: access denied (9999); write table file: error "
-       "(9999)"},
-      {"another program creates the temp file first and holds it",
-       {{"open", Target::kTemp, 1, How::kFails, Status::kSharingViolation}},
-       Outcome::kFails,
-       "cannot save TABLE08.dat: create temp file: in use by another program (9999)"},
-      {"the temp file is written part-way",
-       {{"write", Target::kTemp, 1, How::kFails}},
-       Outcome::kInPlace,
-       nullptr},
-      {"the temp file will not flush",
-       {{"flush", Target::kTemp, 1, How::kFails}},
-       Outcome::kInPlace,
-       nullptr},
-      {"the temp file will not close",
-       {{"close", Target::kTemp, 1, How::kFails}},
-       Outcome::kInPlace,
-       nullptr},
-      {"the attributes will not carry over",
-       {{"set_attributes", Target::kTemp, 1, How::kFails}},
-       Outcome::kInPlace,
-       nullptr},
-      {"the owner cannot be given to the temp file",
-       {{"carry_identity", Target::kTemp, 1, How::kFails, Status::kAccessDenied}},
-       Outcome::kInPlace,
-       nullptr},
-      {"the table cannot be located",
-       {{"locate", Target::kTable, 1, How::kFails}},
-       Outcome::kReplaced,
-       nullptr},
-      {"a scanner holds the table for a moment",
-       {{"replace", Target::kTemp, 1, How::kFails, Status::kSharingViolation},
-        {"replace", Target::kTemp, 2, How::kFails, Status::kAccessDenied}},
-       Outcome::kReplaced,
-       nullptr},
-      {"the rename keeps being refused", {rename_refused}, Outcome::kInPlace, nullptr},
-      {"the rename fails for good",
-       {{"replace", Target::kTemp, 1, How::kFails}},
-       Outcome::kInPlace,
-       nullptr},
-      {"the folder will not sync",
-       {{"sync_folder", Target::kFolder, 1, How::kFails}},
-       Outcome::kReplaced,
-       nullptr},
-      {"in place: the table cannot be opened for writing",
-       {rename_refused, {"open", Target::kTable, 1, How::kFails, Status::kSharingViolation}},
-       Outcome::kFails,
-       "cannot save TABLE08.dat: replace table file: access denied (9999); open table file for "
-       "writing: in use by another program (9999)"},
-      {"in place: the journal is written part-way",
-       {rename_refused, {"write", Target::kJournal, 1, How::kFails}},
-       Outcome::kFails,
-       "cannot save TABLE08.dat: replace table file: access denied (9999); write journal: error "
-       "(9999)"},
-      {"in place: the journal will not flush",
-       {rename_refused, {"flush", Target::kJournal, 1, How::kFails}},
-       Outcome::kFails,
-       nullptr},
-      {"in place: the journal cannot be removed, only emptied",
-       {rename_refused, {"remove", Target::kJournal, 1, How::kFails}},
-       Outcome::kInPlace,
-       nullptr,
-       "TABLE08.dat ~TABLE08.dat.sbrep-journal"},
-      {"in place: the journal can neither be removed nor emptied",
-       {rename_refused,
-        {"remove", Target::kJournal, 1, How::kKeepsFailing},
-        {"open", Target::kJournal, 2, How::kKeepsFailing}},
-       Outcome::kFails,
-       "cannot save TABLE08.dat: replace table file: access denied (9999); remove journal: error "
-       "(9999); remove journal: error (9999)",
-       "TABLE08.dat ~TABLE08.dat.sbrep-journal"},
-      {"in place: the old bytes cannot be read",
-       {rename_refused, {"read", Target::kTable, 1, How::kFails}},
-       Outcome::kFails,
-       nullptr},
-      {"in place: the write is cut off",
-       {rename_refused, {"write", Target::kTable, 1, How::kFails}},
-       Outcome::kFails,
-       nullptr},
-      {"in place: the table cannot be truncated",
-       {rename_refused, {"truncate", Target::kTable, 1, How::kFails}},
-       Outcome::kFails,
-       nullptr},
-      {"in place: the table will not flush",
-       {rename_refused, {"flush", Target::kTable, 1, How::kFails}},
-       Outcome::kFails,
-       nullptr},
-      {"in place: the read-back fails",
-       {rename_refused, {"read", Target::kTable, 3, How::kFails}},
-       Outcome::kFails,
-       nullptr},
-      {"in place: the read-back differs",
-       {rename_refused, {"read", Target::kTable, 3, How::kCorruptsRead}},
-       Outcome::kFails,
-       nullptr},
-      {"in place: the restore fails too",
-       {rename_refused, {"write", Target::kTable, 1, How::kKeepsFailing}},
-       Outcome::kJournalStays,
-       "cannot save TABLE08.dat: replace table file: access denied (9999); write table file: "
-       "error (9999); restore table file: error (9999), the next call rolls it back from the "
-       "journal",
-       "TABLE08.dat ~TABLE08.dat.sbrep-journal"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    WriteBytes(path_, old_bytes_);
-    std::optional<std::string> detail;
-    int table_opens = 0;
-    {
-      Injector injector(c.faults);
-      detail = SaveNow();
-      table_opens = injector.Calls("open", Target::kTable);
-      EXPECT_LE(injector.slept_ms, 1000u);
-    }
-    EXPECT_EQ(Listing(), c.left);
-    const std::string journal = folder_.Join("~TABLE08.dat.sbrep-journal");
-    switch (c.outcome) {
-      case Outcome::kReplaced:
-      case Outcome::kInPlace:
-        EXPECT_EQ(detail, std::nullopt);
-        EXPECT_EQ(Bytes(), kNewBytes);
-        EXPECT_EQ(table_opens, c.outcome == Outcome::kInPlace ? 1 : 0);
-        break;
-      case Outcome::kFails:
-        ASSERT_NE(detail, std::nullopt);
-        if (c.detail != nullptr) {
-          EXPECT_EQ(*detail, c.detail);
-        }
-        EXPECT_EQ(Bytes(), old_bytes_);
-        break;
-      case Outcome::kJournalStays:
-        ASSERT_NE(detail, std::nullopt);
+// One step of the save failing, and what it must leave.
+struct StepCase {
+  const char* what;
+  std::vector<InjectedFault> faults;
+  Outcome outcome;
+  const char* detail;                // the failure's detail
+  const char* left = "TABLE08.dat";  // what the folder holds after
+};
+
+void PrintTo(const StepCase& c, std::ostream* out) { *out << c.what; }
+
+using fs::Status;
+const InjectedFault kRenameRefused = {"replace", Target::kTemp, 1, How::kKeepsFailing,
+                                      Status::kAccessDenied};
+const StepCase kStepCases[] = {
+    {"nothing fails", {}, Outcome::kReplaced, nullptr},
+    {"the table cannot be checked",
+     {{"stat", Target::kTable, 1, How::kFails}},
+     Outcome::kFails,
+     "cannot save TABLE08.dat: check table file: error (9999)"},
+    {"the temp file cannot be created",
+     {{"open", Target::kTemp, 1, How::kFails, Status::kAccessDenied}},
+     Outcome::kInPlace,
+     nullptr},
+    {"no right to create files in the folder: in place, without a journal",
+     {{"open", Target::kTemp, 1, How::kFails, Status::kAccessDenied},
+      {"open", Target::kJournal, 1, How::kFails, Status::kAccessDenied}},
+     Outcome::kInPlace,
+     nullptr},
+    {"no right to create files, and the write in place is cut off",
+     {{"open", Target::kTemp, 1, How::kFails, Status::kAccessDenied},
+      {"open", Target::kJournal, 1, How::kFails, Status::kAccessDenied},
+      {"write", Target::kTable, 1, How::kFails}},
+     Outcome::kFails,
+     "cannot save TABLE08.dat: create temp file: access denied (9999); write table file: error "
+     "(9999)"},
+    {"another program creates the temp file first and holds it",
+     {{"open", Target::kTemp, 1, How::kFails, Status::kSharingViolation}},
+     Outcome::kFails,
+     "cannot save TABLE08.dat: create temp file: in use by another program (9999)"},
+    {"the temp file is written part-way",
+     {{"write", Target::kTemp, 1, How::kFails}},
+     Outcome::kInPlace,
+     nullptr},
+    {"the temp file will not flush",
+     {{"flush", Target::kTemp, 1, How::kFails}},
+     Outcome::kInPlace,
+     nullptr},
+    {"the temp file will not close",
+     {{"close", Target::kTemp, 1, How::kFails}},
+     Outcome::kInPlace,
+     nullptr},
+    {"the attributes will not carry over",
+     {{"set_attributes", Target::kTemp, 1, How::kFails}},
+     Outcome::kInPlace,
+     nullptr},
+    {"the owner cannot be given to the temp file",
+     {{"carry_identity", Target::kTemp, 1, How::kFails, Status::kAccessDenied}},
+     Outcome::kInPlace,
+     nullptr},
+    {"the table cannot be located",
+     {{"locate", Target::kTable, 1, How::kFails}},
+     Outcome::kReplaced,
+     nullptr},
+    {"a scanner holds the table for a moment",
+     {{"replace", Target::kTemp, 1, How::kFails, Status::kSharingViolation},
+      {"replace", Target::kTemp, 2, How::kFails, Status::kAccessDenied}},
+     Outcome::kReplaced,
+     nullptr},
+    {"the rename keeps being refused", {kRenameRefused}, Outcome::kInPlace, nullptr},
+    {"the rename fails for good",
+     {{"replace", Target::kTemp, 1, How::kFails}},
+     Outcome::kInPlace,
+     nullptr},
+    {"the folder will not sync",
+     {{"sync_folder", Target::kFolder, 1, How::kFails}},
+     Outcome::kReplaced,
+     nullptr},
+    {"in place: the table cannot be opened for writing",
+     {kRenameRefused, {"open", Target::kTable, 1, How::kFails, Status::kSharingViolation}},
+     Outcome::kFails,
+     "cannot save TABLE08.dat: replace table file: access denied (9999); open table file for "
+     "writing: in use by another program (9999)"},
+    {"in place: the journal is written part-way",
+     {kRenameRefused, {"write", Target::kJournal, 1, How::kFails}},
+     Outcome::kFails,
+     "cannot save TABLE08.dat: replace table file: access denied (9999); write journal: error "
+     "(9999)"},
+    {"in place: the journal will not flush",
+     {kRenameRefused, {"flush", Target::kJournal, 1, How::kFails}},
+     Outcome::kFails,
+     nullptr},
+    {"in place: the journal cannot be removed, only emptied",
+     {kRenameRefused, {"remove", Target::kJournal, 1, How::kFails}},
+     Outcome::kInPlace,
+     nullptr,
+     "TABLE08.dat ~TABLE08.dat.sbrep-journal"},
+    {"in place: the journal can neither be removed nor emptied",
+     {kRenameRefused,
+      {"remove", Target::kJournal, 1, How::kKeepsFailing},
+      {"open", Target::kJournal, 2, How::kKeepsFailing}},
+     Outcome::kFails,
+     "cannot save TABLE08.dat: replace table file: access denied (9999); remove journal: error "
+     "(9999); remove journal: error (9999)",
+     "TABLE08.dat ~TABLE08.dat.sbrep-journal"},
+    {"in place: the old bytes cannot be read",
+     {kRenameRefused, {"read", Target::kTable, 1, How::kFails}},
+     Outcome::kFails,
+     nullptr},
+    {"in place: the write is cut off",
+     {kRenameRefused, {"write", Target::kTable, 1, How::kFails}},
+     Outcome::kFails,
+     nullptr},
+    {"in place: the table cannot be truncated",
+     {kRenameRefused, {"truncate", Target::kTable, 1, How::kFails}},
+     Outcome::kFails,
+     nullptr},
+    {"in place: the table will not flush",
+     {kRenameRefused, {"flush", Target::kTable, 1, How::kFails}},
+     Outcome::kFails,
+     nullptr},
+    {"in place: the read-back fails",
+     {kRenameRefused, {"read", Target::kTable, 3, How::kFails}},
+     Outcome::kFails,
+     nullptr},
+    {"in place: the read-back differs",
+     {kRenameRefused, {"read", Target::kTable, 3, How::kCorruptsRead}},
+     Outcome::kFails,
+     nullptr},
+    {"in place: the restore fails too",
+     {kRenameRefused, {"write", Target::kTable, 1, How::kKeepsFailing}},
+     Outcome::kJournalStays,
+     "cannot save TABLE08.dat: replace table file: access denied (9999); write table file: "
+     "error (9999); restore table file: error (9999), the next call rolls it back from the "
+     "journal",
+     "TABLE08.dat ~TABLE08.dat.sbrep-journal"},
+};
+
+class SaveStep : public Save, public ::testing::WithParamInterface<StepCase> {};
+
+TEST_P(SaveStep, FailingLeavesTheTableWholeAndNoTempFileOrJournal) {
+  const StepCase& c = GetParam();
+  std::optional<std::string> detail;
+  int table_opens = 0;
+  {
+    Injector injector(c.faults);
+    detail = SaveNow();
+    table_opens = injector.Calls("open", Target::kTable);
+    EXPECT_LE(injector.slept_ms, 1000u);
+  }
+  EXPECT_EQ(Listing(), c.left);
+  const std::string journal = folder_.Join("~TABLE08.dat.sbrep-journal");
+  switch (c.outcome) {
+    case Outcome::kReplaced:
+    case Outcome::kInPlace:
+      EXPECT_EQ(detail, std::nullopt);
+      EXPECT_EQ(Bytes(), kNewBytes);
+      EXPECT_EQ(table_opens, c.outcome == Outcome::kInPlace ? 1 : 0);
+      break;
+    case Outcome::kFails:
+      ASSERT_NE(detail, std::nullopt);
+      if (c.detail != nullptr) {
         EXPECT_EQ(*detail, c.detail);
-        {
-          // The next call rolls back whatever the table holds, never taking
-          // it for a save by someone else.
-          const auto left = DecodeJournal(ReadBytes(journal), "TABLE08.dat");
-          ASSERT_TRUE(left.has_value());
-          EXPECT_EQ(left->old_bytes, old_bytes_);
-          EXPECT_NE(StateOf(*left, Bytes()), TableState::kChanged);
-          break;
-        }
-    }
-    // A journal left beside new or old bytes must never roll anything back.
-    if (c.outcome != Outcome::kJournalStays && test::Exists(journal)) {
-      const auto left = DecodeJournal(ReadBytes(journal), "TABLE08.dat");
-      if (c.outcome == Outcome::kFails) {
+      }
+      EXPECT_EQ(Bytes(), old_bytes_);
+      break;
+    case Outcome::kJournalStays:
+      ASSERT_NE(detail, std::nullopt);
+      EXPECT_EQ(*detail, c.detail);
+      {
+        // The next call rolls back whatever the table holds, never taking
+        // it for a save by someone else.
+        const auto left = DecodeJournal(ReadBytes(journal), "TABLE08.dat");
         ASSERT_TRUE(left.has_value());
         EXPECT_EQ(left->old_bytes, old_bytes_);
-      } else {
-        EXPECT_FALSE(left.has_value());
+        EXPECT_NE(StateOf(*left, Bytes()), TableState::kChanged);
+        break;
       }
-    }
-    test::RemoveFile(journal);
   }
+  // A journal left beside new or old bytes must never roll anything back.
+  if (c.outcome != Outcome::kJournalStays && test::Exists(journal)) {
+    const auto left = DecodeJournal(ReadBytes(journal), "TABLE08.dat");
+    if (c.outcome == Outcome::kFails) {
+      ASSERT_TRUE(left.has_value());
+      EXPECT_EQ(left->old_bytes, old_bytes_);
+    } else {
+      EXPECT_FALSE(left.has_value());
+    }
+  }
+  test::RemoveFile(journal);
 }
+
+INSTANTIATE_TEST_SUITE_P(EachStep, SaveStep, ::testing::ValuesIn(kStepCases),
+                         [](const auto& info) { return test::CaseName(info.param.what); });
 
 TEST_F(Save, RetriesARefusedRenameForAboutASecond) {
   Injector injector(
@@ -286,54 +295,61 @@ TEST_F(Save, ReplacesATempFileLeftByACrash) {
 // read-only attribute (which refuses a remove on Windows, as the fake here
 // does everywhere) loses it and goes. A folder, or a file another program
 // holds, fails the save with the leftover as it was.
-TEST_F(Save, AReadOnlyLeftoverTempFileIsCleared) {
+struct LeftoverCase {
+  const char* what;
+  bool folder;
+  bool held;
+};
+
+void PrintTo(const LeftoverCase& c, std::ostream* out) { *out << c.what; }
+
+const LeftoverCase kLeftoverCases[] = {{"a read-only file", false, false},
+                                       {"a read-only file another program holds", false, true},
+                                       {"a folder", true, false}};
+
+class LeftoverTemp : public Save, public ::testing::WithParamInterface<LeftoverCase> {};
+
+TEST_P(LeftoverTemp, OnlyAReadOnlyFileIsCleared) {
+  const LeftoverCase& c = GetParam();
   const std::string temp = folder_.Join("~TABLE08.dat.sbrep-tmp");
   const fs::Ops saved = fs::FileSystem();
-  fs::FileSystem().remove = [](const std::string& path) {
+  fs::FileSystem().remove = [](const std::string& path) noexcept {
     fs::Attributes found;
     if (fs::PlatformFileSystem().stat(path, &found).ok() && found.read_only) {
       return fs::Outcome{fs::Status::kAccessDenied, 5};
     }
     return fs::PlatformFileSystem().remove(path);
   };
-  const struct {
-    const char* what;
-    bool folder;
-    bool held;
-  } cases[] = {{"a read-only file", false, false},
-               {"a read-only file another program holds", false, true},
-               {"a folder", true, false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    if (c.folder) {
-      test::MakeFolder(temp);
-    } else {
-      WriteBytes(temp, "half a table");
-      test::MakeReadOnly(temp, true);
-    }
-    std::optional<std::string> detail;
-    if (c.held) {
-      Injector injector(
-          {{"remove", Target::kTemp, 1, How::kKeepsFailing, fs::Status::kSharingViolation}});
-      detail = SaveNow();
-    } else {
-      detail = SaveNow();
-    }
-    const bool cleared = !c.folder && !c.held;
-    EXPECT_EQ(detail.has_value(), !cleared) << detail.value_or("");
-    EXPECT_EQ(Bytes(), cleared ? kNewBytes : old_bytes_);
-    fs::Attributes left;
-    ASSERT_TRUE(fs::PlatformFileSystem().stat(temp, &left).ok());
-    EXPECT_EQ(left.exists, !cleared);
-    if (c.held) {
-      EXPECT_TRUE(left.read_only) << "the attribute goes back";
-    }
-    if (left.exists && !left.directory) test::MakeReadOnly(temp, false);
-    fs::PlatformFileSystem().remove(temp);
-    WriteBytes(path_, old_bytes_);
+  if (c.folder) {
+    test::MakeFolder(temp);
+  } else {
+    WriteBytes(temp, "half a table");
+    test::MakeReadOnly(temp, true);
+  }
+  std::optional<std::string> detail;
+  if (c.held) {
+    Injector injector(
+        {{"remove", Target::kTemp, 1, How::kKeepsFailing, fs::Status::kSharingViolation}});
+    detail = SaveNow();
+  } else {
+    detail = SaveNow();
   }
   fs::FileSystem() = saved;
+  const bool cleared = !c.folder && !c.held;
+  EXPECT_EQ(detail.has_value(), !cleared) << detail.value_or("");
+  EXPECT_EQ(Bytes(), cleared ? kNewBytes : old_bytes_);
+  fs::Attributes left;
+  ASSERT_TRUE(fs::PlatformFileSystem().stat(temp, &left).ok());
+  EXPECT_EQ(left.exists, !cleared);
+  if (c.held) {
+    EXPECT_TRUE(left.read_only) << "the attribute goes back";
+  }
+  if (left.exists && !left.directory) test::MakeReadOnly(temp, false);
+  fs::PlatformFileSystem().remove(temp);
 }
+
+INSTANTIATE_TEST_SUITE_P(AReadOnlyLeftover, LeftoverTemp, ::testing::ValuesIn(kLeftoverCases),
+                         [](const auto& info) { return test::CaseName(info.param.what); });
 
 // What the tool asks before it warns that saves there are not crash-safe;
 // the question leaves the folder as it was.

@@ -132,7 +132,7 @@ TEST(TableLines, LoadFailureNamesTheFileAndTheCause) {
         << error.detail();
   }
   const fs::Ops saved = fs::FileSystem();
-  fs::FileSystem().open = [](const std::string&, fs::OpenMode, fs::Handle*) {
+  fs::FileSystem().open = [](const std::string&, fs::OpenMode, fs::Handle*) noexcept {
     return fs::Outcome{fs::Status::kAccessDenied, 5};
   };
   test::WriteBytes(path, "x");

@@ -116,7 +116,7 @@ class UnreadableExports {
   ~UnreadableExports() { fs::FileSystem() = saved_; }
 
  private:
-  static fs::Outcome Open(const std::string& path, fs::OpenMode mode, fs::Handle* out) {
+  static fs::Outcome Open(const std::string& path, fs::OpenMode mode, fs::Handle* out) noexcept {
     const bool xml = path.size() > 4 && path.compare(path.size() - 4, 4, ".xml") == 0;
     if (xml && mode == fs::OpenMode::kRead) return {fs::Status::kAccessDenied, 5};
     return fs::PlatformFileSystem().open(path, mode, out);
@@ -139,7 +139,7 @@ class NoNewFileIn {
     for (char& c : path) c = c == '\\' ? '/' : c;
     return path;
   }
-  static fs::Outcome Open(const std::string& path, fs::OpenMode mode, fs::Handle* out) {
+  static fs::Outcome Open(const std::string& path, fs::OpenMode mode, fs::Handle* out) noexcept {
     if (mode == fs::OpenMode::kCreateOrTruncate && Normal(fs::FolderOf(path)) == folder_) {
       return {fs::Status::kAccessDenied, 13};
     }

@@ -71,7 +71,7 @@ class GarbageAtTheEnd {
     Served() = Bytes{};
     Served().inner = saved_.read;
     fs::FileSystem().read = [](fs::Handle handle, void* buffer, std::size_t size,
-                               std::size_t* got) {
+                               std::size_t* got) noexcept {
       Bytes& served = Served();
       if (!served.loaded) {
         char block[1 << 16];

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -40,56 +41,22 @@ class Injector {
     current_ = this;
     saved_ = fs::FileSystem();
     fs::Ops& ops = fs::FileSystem();
-    ops.stat = [](const std::string& path, fs::Attributes* out) {
-      return current_->Pass("stat", TargetOf(path), [&] { return Real().stat(path, out); });
-    };
+    Count<&fs::Ops::stat>(ops, "stat");
     ops.open = &Open;
     ops.read = &Read;
     ops.write = &Write;
-    ops.seek = [](fs::Handle h, std::uint64_t offset) {
-      return current_->Pass("seek", current_->Of(h), [&] { return Real().seek(h, offset); });
-    };
-    ops.truncate = [](fs::Handle h, std::uint64_t size) {
-      return current_->Pass("truncate", current_->Of(h), [&] { return Real().truncate(h, size); });
-    };
-    ops.flush = [](fs::Handle h) {
-      return current_->Pass("flush", current_->Of(h), [&] { return Real().flush(h); });
-    };
-    ops.close = [](fs::Handle h) {
-      // The handle is closed even when the call reports failure.
-      const fs::Outcome real = Real().close(h);
-      return current_->Hit("close", current_->Of(h)).value_or(real);
-    };
-    ops.replace = [](const std::string& from, const std::string& to) {
-      return current_->Pass("replace", TargetOf(from), [&] { return Real().replace(from, to); });
-    };
-    ops.remove = [](const std::string& path) {
-      return current_->Pass("remove", TargetOf(path), [&] { return Real().remove(path); });
-    };
-    ops.set_attributes = [](const std::string& path, std::uint32_t native) {
-      return current_->Pass("set_attributes", TargetOf(path),
-                            [&] { return Real().set_attributes(path, native); });
-    };
-    ops.carry_identity = [](const std::string& from, const std::string& to) {
-      return current_->Pass("carry_identity", TargetOf(to),
-                            [&] { return Real().carry_identity(from, to); });
-    };
-    ops.locate = [](const std::string& path, fs::Location* out) {
-      return current_->Pass("locate", TargetOf(path), [&] { return Real().locate(path, out); });
-    };
-    ops.lock = [](const std::string& path, unsigned wait_ms, fs::Handle* out) {
-      return current_->Pass("lock", TargetOf(path), [&] {
-        return Real().lock(path, current_->lock_wait_ms.value_or(wait_ms), out);
-      });
-    };
-    ops.sync_folder = [](const std::string& folder) {
-      return current_->Pass("sync_folder", Target::kFolder,
-                            [&] { return Real().sync_folder(folder); });
-    };
-    ops.sleep_ms = [](unsigned ms) {
-      ++current_->sleeps;
-      current_->slept_ms += ms;
-    };
+    Count<&fs::Ops::seek>(ops, "seek");
+    Count<&fs::Ops::truncate>(ops, "truncate");
+    Count<&fs::Ops::flush>(ops, "flush");
+    ops.close = &Close;
+    Count<&fs::Ops::replace>(ops, "replace");
+    Count<&fs::Ops::remove>(ops, "remove");
+    Count<&fs::Ops::set_attributes>(ops, "set_attributes");
+    Count<&fs::Ops::carry_identity, 1>(ops, "carry_identity");  // by the file it goes to
+    Count<&fs::Ops::locate>(ops, "locate");
+    ops.lock = &Lock;
+    Count<&fs::Ops::sync_folder, kAFolder>(ops, "sync_folder");
+    ops.sleep_ms = &Sleep;
   }
 
   ~Injector() {
@@ -132,28 +99,48 @@ class Injector {
     return nullptr;
   }
 
-  // The fault's outcome, or the real call's: the real call never runs when a
-  // fault hits.
-  template <typename Call>
-  fs::Outcome Pass(const std::string& op, Target target, Call&& call) {
-    if (auto failed = Hit(op, target)) return *failed;
-    return call();
-  }
-
   std::optional<fs::Outcome> Hit(const std::string& op, Target target) {
     const InjectedFault* fault = Match(op, target);
     if (fault == nullptr) return std::nullopt;
     return fs::Outcome{fault->status, 9999};
   }
 
-  static fs::Outcome Open(const std::string& path, fs::OpenMode mode, fs::Handle* out) {
+  Target Of(const std::string& path) const { return TargetOf(path); }
+
+  // For Count: the call works on a folder, whatever its argument.
+  static constexpr int kAFolder = -1;
+
+  // The fake of one entry: counts the call under `op` for the file named by
+  // argument `kFile` (a path or a handle), gives a matching fault's outcome
+  // without making the real call, and makes it otherwise.
+  template <auto kEntry, int kFile, typename = decltype(kEntry)>
+  struct Counted;
+
+  template <auto kEntry, int kFile, typename... Args>
+  struct Counted<kEntry, kFile, fs::Outcome (*fs::Ops::*)(Args...) noexcept> {
+    static inline const char* op = nullptr;
+    static fs::Outcome Call(Args... args) noexcept {
+      Target target = Target::kFolder;
+      if constexpr (kFile != kAFolder) target = current_->Of(std::get<kFile>(std::tie(args...)));
+      if (auto failed = current_->Hit(op, target)) return *failed;
+      return (Real().*kEntry)(args...);
+    }
+  };
+
+  template <auto kEntry, int kFile = 0>
+  static void Count(fs::Ops& ops, const char* op) {
+    Counted<kEntry, kFile>::op = op;
+    ops.*kEntry = &Counted<kEntry, kFile>::Call;
+  }
+
+  static fs::Outcome Open(const std::string& path, fs::OpenMode mode, fs::Handle* out) noexcept {
     if (auto failed = current_->Hit("open", TargetOf(path))) return *failed;
     const fs::Outcome outcome = Real().open(path, mode, out);
     if (outcome.ok()) current_->handles_[*out] = TargetOf(path);
     return outcome;
   }
 
-  static fs::Outcome Read(fs::Handle h, void* buffer, std::size_t size, std::size_t* got) {
+  static fs::Outcome Read(fs::Handle h, void* buffer, std::size_t size, std::size_t* got) noexcept {
     const InjectedFault* fault = current_->Match("read", current_->Of(h));
     if (fault == nullptr || fault->how != How::kCorruptsRead) {
       if (fault != nullptr) return {fault->status, 9999};
@@ -164,11 +151,27 @@ class Injector {
     return outcome;
   }
 
-  static fs::Outcome Write(fs::Handle h, const void* data, std::size_t size) {
+  static fs::Outcome Write(fs::Handle h, const void* data, std::size_t size) noexcept {
     const InjectedFault* fault = current_->Match("write", current_->Of(h));
     if (fault == nullptr) return Real().write(h, data, size);
     Real().write(h, data, size / 2);
     return {fault->status, 9999};
+  }
+
+  static fs::Outcome Close(fs::Handle h) noexcept {
+    // The handle is closed even when the call reports failure.
+    const fs::Outcome real = Real().close(h);
+    return current_->Hit("close", current_->Of(h)).value_or(real);
+  }
+
+  static fs::Outcome Lock(const std::string& path, unsigned wait_ms, fs::Handle* out) noexcept {
+    if (auto failed = current_->Hit("lock", TargetOf(path))) return *failed;
+    return Real().lock(path, current_->lock_wait_ms.value_or(wait_ms), out);
+  }
+
+  static void Sleep(unsigned ms) noexcept {
+    ++current_->sleeps;
+    current_->slept_ms += ms;
   }
 
   static inline Injector* current_ = nullptr;

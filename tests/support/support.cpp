@@ -22,4 +22,15 @@ CallResult CallSetSBRepData(const std::string& xml_path_utf8, int kind) {
   return HostCall(CallerPath(xml_path_utf8), kind);
 }
 
+std::string CaseName(const std::string& what) {
+  std::string name;
+  bool word = true;
+  for (const char c : what) {
+    const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (alnum) name += word && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    word = !alnum;
+  }
+  return name;
+}
+
 }  // namespace sbrep::test

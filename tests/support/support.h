@@ -16,5 +16,8 @@ std::string GbkToUtf8ForTest(const std::string& gbk);
 std::string CallerPath(const std::string& utf8);
 // SetSBRepData for a UTF-8 path, passed as a host would pass it.
 CallResult CallSetSBRepData(const std::string& xml_path_utf8, int kind);
+// The test name of a case from what it describes: "the temp file will not
+// flush" is TheTempFileWillNotFlush.
+std::string CaseName(const std::string& what);
 
 }  // namespace sbrep::test
